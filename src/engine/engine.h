@@ -1,0 +1,73 @@
+// The fractal engine: the animation state, StartAnimation and ComputeFrame.
+//
+// One Fractals object holds everything a process animates with: the settings
+// record, the engine's inputs (EngineBrightness, FrameWidth, FrameHeight), the
+// random generator, the animation state and the colour planes. The program keeps
+// one for its whole life; tests make their own. A mode seeds the generator, calls
+// StartAnimation once and then ComputeFrame once per 40 ms tick.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/color_planes.h"
+#include "engine/extended_math.h"
+#include "engine/fractal_settings.h"
+#include "engine/random.h"
+
+namespace glimmerweave {
+
+// 2*pi as the extended constant the phases turn at.
+inline constexpr long double kTwoPi = 6.283185307179586477L;
+
+struct EngineState {
+  long double PhaseA = 0.0L;
+  long double PhaseB = 0.0L;
+  long double StepA = 0.0L;
+  long double StepB = 0.0L;
+  // The current pixel's starting point (index 0) and its three steps. IterZ[0]
+  // outlives the pixel: some algorithms read the value others left there.
+  double IterX[4] = {};
+  double IterY[4] = {};
+  double IterZ[4] = {};
+};
+
+struct Fractals {
+  FractalSettings settings;
+  std::int32_t EngineBrightness = 0;
+  std::int32_t FrameWidth = 0;
+  std::int32_t FrameHeight = 0;
+  RandomGenerator random;
+  EngineState state;
+  ColorPlanes planes;
+};
+
+// What ComputeFrame reports: no error, or the arithmetic error that stopped the
+// frame and the pixel where it happened.
+struct FrameOutcome {
+  ArithmeticError error = ArithmeticError::None;
+  std::int32_t row = -1;
+  std::int32_t column = -1;
+
+  bool ok() const { return error == ArithmeticError::None; }
+  const char* message() const { return arithmeticErrorMessage(error); }
+};
+
+// Which implementation of sin, cos, ln, sqrt and e^x computes the frame. Native is
+// the x87 instructions on x86 and the standard library elsewhere; Portable is
+// always the standard library (a baseline for comparisons).
+enum class MathBackend : std::uint8_t { Native, Portable };
+
+// Draws the starting phases and steps: PhaseA, PhaseB, StepA, StepB in this order.
+void StartAnimation(Fractals& fractals);
+
+// One tick: advances the phases, then computes every pixel of the frame into the
+// colour planes. On an arithmetic error the frame stops at the failing pixel,
+// which is left 0, and the later cells keep their previous values.
+FrameOutcome ComputeFrame(Fractals& fractals, MathBackend backend = MathBackend::Native);
+
+// The frame size that ComputeFrame computes for a requested size: bounded to the
+// planes, and 0 for a negative request.
+std::int32_t boundedFrameWidth(std::int32_t requested);
+std::int32_t boundedFrameHeight(std::int32_t requested);
+
+}  // namespace glimmerweave
