@@ -1,0 +1,22 @@
+// glimmerweave-render's work: a fresh engine, the requested ticks, PNG files.
+#pragma once
+
+#include <ostream>
+
+#include "render_options.h"
+
+namespace glimmerweave {
+
+// Exit statuses of the renderer.
+inline constexpr int kRenderOk = 0;
+inline constexpr int kRenderBadUsage = 2;
+inline constexpr int kRenderArithmeticError = 3;
+
+// Renders as the options say, reporting progress and problems on `log`; returns
+// the exit status.
+int render(const RenderOptions& options, std::ostream& log);
+
+// Parses the arguments after the program name and renders; returns the exit status.
+int renderMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& log);
+
+}  // namespace glimmerweave
