@@ -74,6 +74,7 @@ FrameOutcome computePixels(Fractals& fractals, std::int32_t width, std::int32_t 
       in.u = in.column / in.width - 0.5L;
       const Rgb rgb = Algorithm(in, it);
       const std::size_t cell = ColorPlanes::index(r, c);
+      settle(it, rgb);
       if (const ArithmeticError error = M::pendingError(); error != ArithmeticError::None) {
         planes.red[cell] = planes.green[cell] = planes.blue[cell] = 0;
         outcome = FrameOutcome{error, r, c};

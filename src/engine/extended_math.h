@@ -160,6 +160,22 @@ struct PortableMath {
   }
 };
 
+// Makes every computation that produced `values` complete, in program order,
+// before the code that follows, so that the error flags read next cover it.
+// Floating-point operations have no visible side effects for the compiler,
+// which could otherwise move them past the flag test.
+template <class T>
+inline void settleValue([[maybe_unused]] const T& value) {
+#if defined(__GNUC__) || defined(__clang__)
+  __asm__ volatile("" : : "m"(value));
+#endif
+}
+
+template <class... T>
+inline void settle(const T&... values) {
+  (settleValue(values), ...);
+}
+
 #if GLIMMERWEAVE_HAS_X87
 using NativeMath = X87Math;
 #else
