@@ -294,7 +294,8 @@ TEST(TickUpdate, PhaseTurnsBackAfterOvershootingTwoPi) {
   EXPECT_GE(fractals->state.StepA, -0.05099L);
   RandomGenerator expected;
   expected.seed(99);
-  EXPECT_EQ(fractals->state.StepA, -0.05L - static_cast<long double>(expected.Random(100)) / 100000);
+  EXPECT_EQ(fractals->state.StepA,
+            -0.05L - static_cast<long double>(expected.Random(100)) / 100000);
   EXPECT_EQ(fractals->random.state(), expected.state()) << "exactly one draw";
   EXPECT_LE(fractals->state.PhaseA, 6.27L + 1e-15L);
   EXPECT_GE(fractals->state.PhaseA, 6.26802L - 1e-15L);

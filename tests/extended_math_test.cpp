@@ -127,7 +127,9 @@ std::uint16_t controlWord() {
   return word;
 }
 
-void loadControlWord(std::uint16_t word) { __asm__ volatile("fldcw %0" : : "m"(word)); }
+void loadControlWord(std::uint16_t word) {
+  __asm__ volatile("fldcw %0" : : "m"(word));
+}
 
 TEST(FloatingPointScope, Sets64BitPrecisionAndGivesTheCallersWordBack) {
   const std::uint16_t original = controlWord();

@@ -13,7 +13,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-RenderCommand parse(std::vector<std::string> arguments) { return parseRenderCommand(arguments); }
+RenderCommand parse(std::vector<std::string> arguments) {
+  return parseRenderCommand(arguments);
+}
 
 // The error message for arguments that must be refused.
 std::string refusal(std::vector<std::string> arguments) {
@@ -35,10 +37,12 @@ TEST(RenderCommandLine, DefaultsAndEveryOption) {
   EXPECT_EQ(command.options.ticks, 1);
   EXPECT_EQ(command.options.frames, 1);
 
-  command = parse({"--algorithm", "-1", "--width=0", "--height", "601", "--brightness", "-50",
-                   "--speed", "0", "--seed", "4294967295", "--phase-a", "1", "--phase-b", "2.5e0",
-                   "--step-a", "-0.05", "--step-b", ".05", "--z0", "0.1", "--ticks", "3",
-                   "--frames", "2", "--output=b.png"});
+  command = parse({"--algorithm",   "-1",        "--width=0", "--height",  "601",
+                   "--brightness",  "-50",       "--speed",   "0",         "--seed",
+                   "4294967295",    "--phase-a", "1",         "--phase-b", "2.5e0",
+                   "--step-a",      "-0.05",     "--step-b",  ".05",       "--z0",
+                   "0.1",           "--ticks",   "3",         "--frames",  "2",
+                   "--output=b.png"});
   ASSERT_EQ(command.kind, RenderCommand::Kind::Render) << command.error;
   const RenderOptions& o = command.options;
   EXPECT_EQ(o.algorithm, -1);
@@ -63,13 +67,18 @@ TEST(RenderCommandLine, DefaultsAndEveryOption) {
 TEST(RenderCommandLine, RefusesBadOptionsWithAReason) {
   EXPECT_NE(refusal({"--output", "a.png", "--colour", "3"}).find("unknown option '--colour'"),
             std::string::npos);
-  EXPECT_NE(refusal({"--output", "a.png", "--width"}).find("--width needs a value"), std::string::npos);
-  EXPECT_NE(refusal({"--output", "a.png", "--speed", "fast"}).find("not 'fast'"), std::string::npos);
+  EXPECT_NE(refusal({"--output", "a.png", "--width"}).find("--width needs a value"),
+            std::string::npos);
+  EXPECT_NE(refusal({"--output", "a.png", "--speed", "fast"}).find("not 'fast'"),
+            std::string::npos);
   EXPECT_NE(refusal({"--output", "a.png", "--width", "802"}).find("0 to 801"), std::string::npos);
   EXPECT_NE(refusal({"--output", "a.png", "--height", "-1"}).find("0 to 601"), std::string::npos);
-  EXPECT_NE(refusal({"--output", "a.png", "--seed", "4294967296"}).find("--seed"), std::string::npos);
-  EXPECT_NE(refusal({"--output", "a.png", "--phase-a", "nan"}).find("finite decimal"), std::string::npos);
-  EXPECT_NE(refusal({"--output", "a.png", "--z0", "1e99999"}).find("finite decimal"), std::string::npos);
+  EXPECT_NE(refusal({"--output", "a.png", "--seed", "4294967296"}).find("--seed"),
+            std::string::npos);
+  EXPECT_NE(refusal({"--output", "a.png", "--phase-a", "nan"}).find("finite decimal"),
+            std::string::npos);
+  EXPECT_NE(refusal({"--output", "a.png", "--z0", "1e99999"}).find("finite decimal"),
+            std::string::npos);
   EXPECT_NE(refusal({"--output", "a.png", "--algorithm", "99999999999"}).find("--algorithm"),
             std::string::npos);
   EXPECT_NE(refusal({"--output", "a.png", "--ticks", "0"}).find("--ticks"), std::string::npos);
@@ -145,13 +154,14 @@ TEST_F(RenderFiles, WorkedExamplesAtChosenPhases) {
 }
 
 TEST_F(RenderFiles, FramesAreOneTickApart) {
-  const std::vector<std::string> common = {"--algorithm", "22", "--width", "64", "--height", "48",
-                                           "--seed", "31337"};
+  const std::vector<std::string> common = {"--algorithm", "22", "--width", "64",
+                                           "--height",    "48", "--seed",  "31337"};
   auto with = [&](std::vector<std::string> extra) {
     extra.insert(extra.begin(), common.begin(), common.end());
     return extra;
   };
-  ASSERT_EQ(run(with({"--ticks", "2", "--frames", "3", "--output", path("anim.png")})), 0) << log.str();
+  ASSERT_EQ(run(with({"--ticks", "2", "--frames", "3", "--output", path("anim.png")})), 0)
+      << log.str();
   EXPECT_NE(log.str().find("frame 3 of 3"), std::string::npos);
   ASSERT_EQ(run(with({"--ticks", "3", "--output", path("third.png")})), 0);
   ASSERT_EQ(run(with({"--ticks", "4", "--output", path("fourth.png")})), 0);
@@ -167,7 +177,8 @@ TEST_F(RenderFiles, ArithmeticErrorWritesThePartialFrame) {
   EXPECT_EQ(run({"--algorithm", "9", "--phase-a", "0", "--speed", "0", "--width", "80", "--height",
                  "60", "--seed", "1", "--output", file}),
             3);
-  EXPECT_NE(log.str().find("Floating point division by zero at column 40, row 30"), std::string::npos)
+  EXPECT_NE(log.str().find("Floating point division by zero at column 40, row 30"),
+            std::string::npos)
       << log.str();
   const RgbImage image = read(file);
   EXPECT_EQ(pixel(image, 40, 30), (std::array<int, 3>{0, 0, 0}));

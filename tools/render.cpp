@@ -61,7 +61,8 @@ int render(const RenderOptions& options, std::ostream& log) {
   long long ticks = 0;
   for (int frame = 0; frame < options.frames; ++frame) {
     const long long ticksBefore = frame == 0 ? options.ticks : 1;
-    for (long long t = 0; t < ticksBefore; ++t) clean = tick(*fractals, frame, ++ticks, log) && clean;
+    for (long long t = 0; t < ticksBefore; ++t)
+      clean = tick(*fractals, frame, ++ticks, log) && clean;
 
     if (!empty) {
       const std::string path =
@@ -72,7 +73,8 @@ int render(const RenderOptions& options, std::ostream& log) {
         return kRenderBadUsage;
       }
     }
-    if (options.frames > 1) log << "\rglimmerweave-render: frame " << frame + 1 << " of " << options.frames << std::flush;
+    if (options.frames > 1)
+      log << "\rglimmerweave-render: frame " << frame + 1 << " of " << options.frames << std::flush;
   }
   if (options.frames > 1) log << '\n';
   if (empty)

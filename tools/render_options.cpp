@@ -50,7 +50,8 @@ bool parseInteger(const std::string& text, long long low, long long high, long l
 bool parseDecimal(const std::string& text, long double& value) {
   if (text.empty()) return false;
   for (char ch : text)
-    if (!((ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '+' || ch == 'e' || ch == 'E'))
+    if (!((ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '+' || ch == 'e' ||
+          ch == 'E'))
       return false;
   errno = 0;
   char* end = nullptr;
@@ -101,7 +102,9 @@ RenderCommand failure(std::string message) {
 
 }  // namespace
 
-const char* renderUsage() { return kUsage; }
+const char* renderUsage() {
+  return kUsage;
+}
 
 RenderCommand parseRenderCommand(const std::vector<std::string>& arguments) {
   RenderCommand command;
@@ -109,7 +112,8 @@ RenderCommand parseRenderCommand(const std::vector<std::string>& arguments) {
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     std::string name = arguments[i];
     std::optional<std::string> value;
-    if (const auto equals = name.find('='); name.rfind("--", 0) == 0 && equals != std::string::npos) {
+    if (const auto equals = name.find('=');
+        name.rfind("--", 0) == 0 && equals != std::string::npos) {
       value = name.substr(equals + 1);
       name.resize(equals);
     }

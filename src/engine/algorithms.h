@@ -47,9 +47,15 @@ namespace algorithms {
 
 using ld = long double;
 
-inline double store(ld value) { return static_cast<double>(value); }
-inline ld sq(ld value) { return value * value; }
-inline ld absl(ld value) { return __builtin_fabsl(value); }
+inline double store(ld value) {
+  return static_cast<double>(value);
+}
+inline ld sq(ld value) {
+  return value * value;
+}
+inline ld absl(ld value) {
+  return __builtin_fabsl(value);
+}
 
 // ---------------------------------------------------------------------------
 // Colour maps
@@ -158,8 +164,7 @@ void quadraticWithPhaseTerms(const PixelInput& in, Iteration& it, ld p, ld q, ld
   iterateFolded<M>(
       it, threshold,
       [&](ld k, ld x, ld y, ld z) { return sq(M::sin(in.A * z / 2)) + x * x - y * y + p / k; },
-      [&](ld k, ld x, ld y, ld z) { return sq(M::sin(in.B * z / 2)) + 2 * x * y + q / k; },
-      nextZ);
+      [&](ld k, ld x, ld y, ld z) { return sq(M::sin(in.B * z / 2)) + 2 * x * y + q / k; }, nextZ);
 }
 
 template <class M>
@@ -229,7 +234,9 @@ Rgb algorithm6(const PixelInput& in, Iteration& it) {
   start(it, sq(3 * in.u), sq(3 * in.v));
   iterate(
       it,
-      [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.02L) + in.A); },
+      [&](ld, ld x, ld y, ld) {
+        return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.02L) + in.A);
+      },
       [&](ld, ld x, ld y, ld) { return M::sin(5 * x * y / (sq(x * x + y * y) + 0.02L)); },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -252,7 +259,9 @@ Rgb algorithm8(const PixelInput& in, Iteration& it) {
   const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
   iterate(
       it,
-      [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / M::sqrt(x * x + y * y + 0.01L) - sinA); },
+      [&](ld, ld x, ld y, ld) {
+        return M::sin((x * x - y * y) / M::sqrt(x * x + y * y + 0.01L) - sinA);
+      },
       [&](ld, ld x, ld y, ld) { return M::cos(cosA + 3 * x * y / M::sqrt(x * x + y * y + 0.01L)); },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return rising<GaussColor<M>>(it, in.L);
@@ -265,7 +274,9 @@ Rgb algorithm9(const PixelInput& in, Iteration& it) {
   iterate(
       it,
       [&](ld, ld x, ld y, ld) { return M::sin((in.A / 5 - 2.23L) * y) + M::sin(1.65L * x) + sinA; },
-      [&](ld, ld x, ld y, ld) { return M::cos((in.B / 5 + 1.43L) * x) + M::cos(-2.43L * y) + cosB; },
+      [&](ld, ld x, ld y, ld) {
+        return M::cos((in.B / 5 + 1.43L) * x) + M::cos(-2.43L * y) + cosB;
+      },
       [](ld, ld x, ld) { return M::ln(x * x); });
   return falling<AbsSineColor<M>>(it, in.L);
 }
@@ -275,7 +286,9 @@ Rgb algorithm10(const PixelInput& in, Iteration& it) {
   start(it, sq(3 * in.u), sq(3 * in.v));
   iterate(
       it,
-      [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / (M::sqrt(x * x + y * y) + 0.1L) + in.A); },
+      [&](ld, ld x, ld y, ld) {
+        return M::sin((x * x - y * y) / (M::sqrt(x * x + y * y) + 0.1L) + in.A);
+      },
       [&](ld, ld x, ld y, ld) { return M::sin(5 * x * y / (sq(x * x + y * y) + 0.1L)); },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -298,7 +311,9 @@ Rgb algorithm12(const PixelInput& in, Iteration& it) {
   const ld p = store(in.u * (in.A + 5)), q = store(in.v * (in.B + 5));
   iterate(
       it, [&](ld k, ld x, ld y, ld z) { return k * M::sin(p + z) + M::sin(y) * M::cos(x) + in.A; },
-      [&](ld k, ld x, ld y, ld z) { return k * M::cos(q + z) + sq(M::sin(y)) - sq(M::cos(x)) + in.B; },
+      [&](ld k, ld x, ld y, ld z) {
+        return k * M::cos(q + z) + sq(M::sin(y)) - sq(M::cos(x)) + in.B;
+      },
       [](ld, ld x, ld y) { return M::ln(sq(M::sin(x) - M::cos(y))); });
   return falling<AbsSineColor<M>>(it, in.L);
 }
@@ -309,8 +324,12 @@ Rgb algorithm13(const PixelInput& in, Iteration& it) {
   const ld sinHalfA = M::sin(in.A / 2), cosHalfB = M::cos(in.B / 2);
   iterate(
       it,
-      [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.01L) - sinHalfA); },
-      [&](ld, ld x, ld y, ld) { return M::cos(-2 * x * y / (sq(x * x + y * y) + 0.01L) - cosHalfB); },
+      [&](ld, ld x, ld y, ld) {
+        return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.01L) - sinHalfA);
+      },
+      [&](ld, ld x, ld y, ld) {
+        return M::cos(-2 * x * y / (sq(x * x + y * y) + 0.01L) - cosHalfB);
+      },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return falling<AbsSineColor<M>>(it, in.L);
 }
@@ -320,7 +339,9 @@ Rgb algorithm14(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
   iterate(
       it,
-      [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.1L) + in.A); },
+      [&](ld, ld x, ld y, ld) {
+        return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.1L) + in.A);
+      },
       [&](ld, ld x, ld y, ld) { return M::cos(4 * x * y / (sq(x * x + y * y) + 0.1L) - in.A); },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -341,7 +362,9 @@ Rgb algorithm16(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
   iterate(
       it,
-      [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.05L) + in.A); },
+      [&](ld, ld x, ld y, ld) {
+        return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.05L) + in.A);
+      },
       [&](ld, ld x, ld y, ld) { return M::sin(4 * x * y / (sq(x * x + y * y) + 0.05L)); },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -359,7 +382,9 @@ Rgb algorithm17(const PixelInput& in, Iteration& it) {
   const ld sinA = M::sin(in.A);
   iterate(
       it,
-      [&](ld, ld x, ld y, ld z) { return M::sin(sinA + (x * x - y * y) / (sq(y * y + z * z) + 0.1L)); },
+      [&](ld, ld x, ld y, ld z) {
+        return M::sin(sinA + (x * x - y * y) / (sq(y * y + z * z) + 0.1L));
+      },
       [&](ld, ld x, ld y, ld z) { return -M::sin(3 * x * y / (sq(x * x + z * z) + 0.1L)); },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -390,7 +415,9 @@ Rgb algorithm19(const PixelInput& in, Iteration& it) {
   const ld sinA = M::sin(in.A);
   iterate(
       it,
-      [&](ld, ld x, ld y, ld) { return M::cos(sinA + (x * x - y * y) / (sq(x * x + y * y) + 0.1L)); },
+      [&](ld, ld x, ld y, ld) {
+        return M::cos(sinA + (x * x - y * y) / (sq(x * x + y * y) + 0.1L));
+      },
       [&](ld, ld x, ld y, ld) { return M::sin(x * y / (sq(x * x + y * y) + 0.1L)); },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -402,7 +429,8 @@ Rgb algorithm20(const PixelInput& in, Iteration& it) {
   it.Z[0] = store(startRadiusSquaredSquared(it));
   const ld sinA = M::sin(in.A), sinB = M::sin(in.B);
   iterate(
-      it, [&](ld, ld x, ld y, ld) { return M::cos(sinA + (sinB + x * x - y * y) / (absl(y) + 0.3L)); },
+      it,
+      [&](ld, ld x, ld y, ld) { return M::cos(sinA + (sinB + x * x - y * y) / (absl(y) + 0.3L)); },
       [&](ld, ld x, ld y, ld) { return M::sin(x * y / (absl(x) + 0.3L)); },
       [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -414,7 +442,10 @@ Rgb algorithm21(const PixelInput& in, Iteration& it) {
   it.Z[0] = store(startRadiusSquaredSquared(it));
   const ld sinA = M::sin(in.A);
   iterate(
-      it, [&](ld, ld x, ld y, ld z) { return sinA + (x * x - y * y) / M::sqrt(z * z * (y * y) + 0.1L); },
+      it,
+      [&](ld, ld x, ld y, ld z) {
+        return sinA + (x * x - y * y) / M::sqrt(z * z * (y * y) + 0.1L);
+      },
       [&](ld, ld x, ld y, ld z) { return x * y / M::sqrt(z * z * (x * x) + 0.1L); },
       [](ld, ld x, ld y) { return M::ln(0.5L / (absl(x) + absl(y) + 0.0001L)); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -425,7 +456,8 @@ Rgb algorithm22(const PixelInput& in, Iteration& it) {
   start(it, 2.5L * in.u, 2.5L * in.v);
   const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
   iterate(
-      it, [&](ld, ld x, ld y, ld) { return 2 * M::sin(2 * y / (x * x + y * y + 0.01L)) + sinA / 2; },
+      it,
+      [&](ld, ld x, ld y, ld) { return 2 * M::sin(2 * y / (x * x + y * y + 0.01L)) + sinA / 2; },
       [&](ld, ld x, ld y, ld) { return 2 * M::cos(2 * x / (x * x + y * y + 0.01L)) + cosA / 2; },
       [](ld, ld x, ld y) { return M::ln(0.1L / sq(x * x + y * y + 0.1L)); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -462,7 +494,8 @@ Rgb algorithm25(const PixelInput& in, Iteration& it) {
   start(it, 3.5L * in.u, 3.5L * in.v);
   const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
   iterate(
-      it, [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / sq(x * x + y * y + 0.1L) + sinA); },
+      it,
+      [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / sq(x * x + y * y + 0.1L) + sinA); },
       [&](ld, ld x, ld y, ld) { return M::sin(3 * x * y / sq(x * x + y * y + 0.1L) + cosA); },
       [](ld, ld x, ld y) { return 5 / (x * x + y * y + 0.5L); });
   return falling<AbsSineColor<M>>(it, in.L);
@@ -513,7 +546,8 @@ Rgb algorithm29(const PixelInput& in, Iteration& it) {
   const ld a = M::sin(in.A) / 2 + M::cos(in.A) / 2;
   const ld b = M::sin(in.B) / 2 + M::cos(in.B) / 2;
   iterate(
-      it, [&](ld, ld x, ld y, ld) { return a * x - (x * x - y * y) / (3 * sq(x * x + y * y + 0.1L)); },
+      it,
+      [&](ld, ld x, ld y, ld) { return a * x - (x * x - y * y) / (3 * sq(x * x + y * y + 0.1L)); },
       [&](ld, ld x, ld y, ld) { return sq(1 - x / sq(x * x + y * y + 0.1L)) * b * y; },
       [](ld, ld x, ld y) { return M::sqrt(x * x + y * y + 0.1L); });
   return falling<SineSquareColor<M>>(it, in.L);
@@ -525,7 +559,8 @@ Rgb algorithm30(const PixelInput& in, Iteration& it) {
   it.Z[0] = store(startRadiusSquaredSquared(it));
   const ld sinA = M::sin(in.A);
   iterate(
-      it, [&](ld, ld x, ld y, ld) { return sinA + 2 * M::sin(x * x - y * y) / (x * x + y * y + 0.1L); },
+      it,
+      [&](ld, ld x, ld y, ld) { return sinA + 2 * M::sin(x * x - y * y) / (x * x + y * y + 0.1L); },
       [&](ld, ld x, ld y, ld) { return sinA + M::cos(3 * x * y) / (x * x + y * y + 0.1L); },
       [](ld, ld x, ld y) { return M::sqrt(x * x + y * y + 0.01L); });
   return falling<SineSquareColor<M>>(it, in.L);
@@ -551,7 +586,9 @@ Rgb algorithm32(const PixelInput& in, Iteration& it) {
   const ld sinA = M::sin(in.A), sinB = M::sin(in.B);
   iterate(
       it,
-      [&](ld, ld x, ld y, ld) { return sinA + (sinA + 1.5L) * (x * x - y * y) / (2 * sq(M::sin(y)) + 0.1L); },
+      [&](ld, ld x, ld y, ld) {
+        return sinA + (sinA + 1.5L) * (x * x - y * y) / (2 * sq(M::sin(y)) + 0.1L);
+      },
       [&](ld, ld x, ld y, ld) { return (sinB + 1.5L) * x * y / (5 * sq(M::cos(x)) + 0.1L); },
       [](ld, ld x, ld y) { return M::ln(x * x + y * y + 0.001L); });
   return falling<AbsSineColor<M>>(it, in.L);

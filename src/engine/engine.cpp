@@ -16,7 +16,8 @@ namespace {
 
 // Turns a phase at either bound by drawing a new step (one draw per test that
 // holds, both tests looking at the phase before this tick), then advances it.
-void advancePhase(long double& phase, long double& step, std::int32_t speed, RandomGenerator& random) {
+void advancePhase(long double& phase, long double& step, std::int32_t speed,
+                  RandomGenerator& random) {
   if (phase >= kTwoPi) step = -0.05L - static_cast<long double>(random.Random(100)) / 100000;
   if (phase <= 0) step = static_cast<long double>(random.Random(100)) / 100000 + 0.05L;
   phase = static_cast<long double>(speed) * step / 5 + phase;

@@ -43,7 +43,9 @@ FloatingPointScope::FloatingPointScope() {
   std::fesetround(FE_TONEAREST);
 }
 
-FloatingPointScope::~FloatingPointScope() { std::fesetenv(&savedEnvironment_); }
+FloatingPointScope::~FloatingPointScope() {
+  std::fesetenv(&savedEnvironment_);
+}
 
 #endif
 

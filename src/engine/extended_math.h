@@ -95,15 +95,15 @@ struct X87Math {
     long double result;
     __asm__(
         "fldl2e\n\t"
-        "fmulp\n\t"             // t
-        "fld %%st(0)\n\t"       // t, t
-        "frndint\n\t"           // n, t
-        "fxch %%st(1)\n\t"      // t, n
+        "fmulp\n\t"               // t
+        "fld %%st(0)\n\t"         // t, t
+        "frndint\n\t"             // n, t
+        "fxch %%st(1)\n\t"        // t, n
         "fsub %%st(1), %%st\n\t"  // f, n
-        "f2xm1\n\t"             // 2^f - 1, n
+        "f2xm1\n\t"               // 2^f - 1, n
         "fld1\n\t"
-        "faddp\n\t"             // 2^f, n
-        "fscale\n\t"            // 2^f * 2^n, n
+        "faddp\n\t"   // 2^f, n
+        "fscale\n\t"  // 2^f * 2^n, n
         "fstp %%st(1)"
         : "=t"(result)
         : "0"(x)
