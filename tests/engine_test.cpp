@@ -256,8 +256,8 @@ TEST_P(EngineFrame, Algorithm7WithBothStepValuesZeroFails) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, EngineFrame,
                          ::testing::Values(MathBackend::Native, MathBackend::Portable),
-                         [](const auto& info) {
-                           return info.param == MathBackend::Native ? "Native" : "Portable";
+                         [](const auto& backend) {
+                           return backend.param == MathBackend::Native ? "Native" : "Portable";
                          });
 
 // ---------------------------------------------------------------------------

@@ -141,14 +141,31 @@ struct PortableMath {
     if (std::fabs(x) >= math_detail::kTrigLimit) return 0.0L;
     return std::cos(x);
   }
-  static long double sqrt(long double x) { return std::sqrt(x); }
-  static long double ln(long double x) { return std::log(x); }
-  static long double exp(long double x) { return std::exp(x); }
+  // Some runtimes (MinGW's among them) answer the edge cases of these functions
+  // with a constant instead of an operation that raises the status flag, so
+  // the flags are raised here explicitly.
+  static long double sqrt(long double x) {
+    const long double result = std::sqrt(x);
+    if (x < 0) std::feraiseexcept(FE_INVALID);
+    return result;
+  }
+  static long double ln(long double x) {
+    const long double result = std::log(x);
+    if (x == 0) std::feraiseexcept(FE_DIVBYZERO);
+    if (x < 0) std::feraiseexcept(FE_INVALID);
+    return result;
+  }
+  static long double exp(long double x) {
+    const long double result = std::exp(x);
+    if (std::isinf(result) && std::isfinite(x)) std::feraiseexcept(FE_OVERFLOW);
+    return result;
+  }
 
   static std::int32_t round(long double x) {
     if (!(x >= math_detail::kRoundLow && x < math_detail::kRoundHigh))
       return math_detail::saturatedRoundResult(x);
-    return static_cast<std::int32_t>(std::nearbyint(x));
+    // rint, not nearbyint: some runtimes clear every status flag in nearbyint.
+    return static_cast<std::int32_t>(std::rint(x));
   }
 
   static void clearErrors() { std::feclearexcept(FE_ALL_EXCEPT); }
