@@ -1,0 +1,74 @@
+# Helpers shared by the renderer tool's test scripts (run with cmake -P; see
+# glimmerweave_add_renderer_test in tests/CMakeLists.txt for the variables they get).
+
+# Stops the test with a message made of the arguments.
+function(renderer_test_fail)
+  string(JOIN "" text ${ARGV})
+  message(FATAL_ERROR "FAILED: ${text}")
+endfunction()
+
+# Checks the variables every renderer test needs, turns EMULATOR back into a list and
+# empties WORK_DIR.
+macro(renderer_test_begin)
+  foreach(_variable RENDERER WORK_DIR)
+    if(NOT DEFINED ${_variable} OR "${${_variable}}" STREQUAL "")
+      renderer_test_fail("${_variable} is not set")
+    endif()
+  endforeach()
+  if(NOT EXISTS "${RENDERER}")
+    renderer_test_fail("no renderer at ${RENDERER}")
+  endif()
+  string(REPLACE "|" ";" EMULATOR "${EMULATOR}")
+  file(REMOVE_RECURSE "${WORK_DIR}")
+  file(MAKE_DIRECTORY "${WORK_DIR}")
+endmacro()
+
+# Runs PROGRAM (a renderer) with the given arguments in WORK_DIR, through EMULATOR when
+# PROGRAM is RENDERER, the renderer under test, and sets <prefix>_RESULT,
+# <prefix>_OUTPUT and <prefix>_ERROR in the caller.
+function(renderer_test_run prefix program)
+  set(command "${program}")
+  if(program STREQUAL "${RENDERER}")
+    set(command ${EMULATOR} "${RENDERER}")
+  endif()
+  execute_process(
+    COMMAND ${command} ${ARGN}
+    WORKING_DIRECTORY "${WORK_DIR}"
+    RESULT_VARIABLE result
+    OUTPUT_VARIABLE output
+    ERROR_VARIABLE error
+    TIMEOUT 300)
+  set(${prefix}_RESULT "${result}" PARENT_SCOPE)
+  set(${prefix}_OUTPUT "${output}" PARENT_SCOPE)
+  set(${prefix}_ERROR "${error}" PARENT_SCOPE)
+endfunction()
+
+# Runs PROGRAM like renderer_test_run and fails unless it exits with status 0.
+function(renderer_test_run_ok program)
+  renderer_test_run(run "${program}" ${ARGN})
+  if(NOT run_RESULT STREQUAL "0")
+    list(JOIN ARGN " " arguments)
+    renderer_test_fail("'${program} ${arguments}' exited with '${run_RESULT}'\n"
+      "stdout:\n${run_OUTPUT}\nstderr:\n${run_ERROR}")
+  endif()
+endfunction()
+
+# Sets <width_var> and <height_var> to the size in the header of the PNG file FILE,
+# failing if FILE does not start like a PNG file.
+function(renderer_test_png_size file width_var height_var)
+  if(NOT EXISTS "${file}")
+    renderer_test_fail("${file} was not written")
+  endif()
+  file(READ "${file}" head LIMIT 24 HEX)
+  string(SUBSTRING "${head}" 0 32 signature_and_chunk)
+  # The eight-byte PNG signature, then the length (13) and type of the IHDR chunk.
+  if(NOT signature_and_chunk STREQUAL "89504e470d0a1a0a0000000d49484452")
+    renderer_test_fail("${file} does not start with a PNG signature and IHDR chunk")
+  endif()
+  string(SUBSTRING "${head}" 32 8 width_hex)
+  string(SUBSTRING "${head}" 40 8 height_hex)
+  math(EXPR width "0x${width_hex}")
+  math(EXPR height "0x${height_hex}")
+  set(${width_var} "${width}" PARENT_SCOPE)
+  set(${height_var} "${height}" PARENT_SCOPE)
+endfunction()
