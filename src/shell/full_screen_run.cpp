@@ -1,0 +1,113 @@
+#include "shell/full_screen_run.h"
+
+#include <algorithm>
+
+#include "settings/settings_store.h"
+
+namespace glimmerweave {
+
+std::int32_t roundedQuotient(std::int64_t numerator, std::int64_t denominator) {
+  std::int64_t quotient = numerator / denominator;
+  std::int64_t remainder = numerator % denominator;
+  if (remainder < 0) {
+    remainder += denominator;
+    --quotient;
+  }
+  if (2 * remainder > denominator || (2 * remainder == denominator && quotient % 2 != 0))
+    ++quotient;
+  return static_cast<std::int32_t>(quotient);
+}
+
+void fullScreenFrameSize(std::int32_t detail, std::int32_t& width, std::int32_t& height) {
+  const std::int64_t steps = std::clamp<std::int32_t>(detail, 0, 10) + 5;
+  width = roundedQuotient(steps * 800, 15);
+  height = roundedQuotient(steps * 600, 15);
+}
+
+void FullScreenRun::FormCreate() {
+  FractalSettings& settings = fractals_.settings;
+  const std::string loadError = loadSettingsForStartUp(settings, registry_);
+  if (!loadError.empty()) host_.reportError(loadError);
+  fractals_.random.seedFromClock();
+  ApplyRandomAlgorithm(settings, fractals_.random);
+  DesktopBitCount = host_.desktopBitCount();
+  host_.sizeFormToScreen(ScreenWidth, ScreenHeight);
+  fractals_.EngineBrightness = settings.Brightness;
+  StartAnimation(fractals_);
+  fullScreenFrameSize(settings.Detail, fractals_.FrameWidth, fractals_.FrameHeight);
+  image_.setSize(fractals_.FrameWidth, fractals_.FrameHeight);
+  setUpSurface();
+  startShowing();
+}
+
+void FullScreenRun::DXTimerTimer() {
+  if (ended_) return;
+  // An arithmetic error leaves a partial frame, which is shown as it is.
+  ComputeFrame(fractals_);
+  PresentFrame(area_, image_, fractals_.planes);
+}
+
+void FullScreenRun::FormKeyDown() {
+  if (ended_) return;
+  if (area_.IsReady()) {
+    exitSequence();
+    return;
+  }
+  try {
+    setUpSurface();
+  } catch (const DrawingAreaError&) {
+    // A display that can never be set up must not hold the user: the key asks
+    // to leave instead.
+    exitSequence();
+    if (!ended_) throw;
+    return;
+  }
+  if (!showing_) startShowing();
+}
+
+void FullScreenRun::DXDrawMouseMove() {
+  if (ended_) return;
+  if (area_.IsReady()) {
+    const CursorPoint p = host_.cursorPosition();
+    if (p.x - StartCursorPos.x > 5 || StartCursorPos.x - p.x > 5 || StartCursorPos.y - p.y > 5 ||
+        p.y - StartCursorPos.y > 5)
+      exitSequence();
+    return;
+  }
+  try {
+    setUpSurface();
+  } catch (const DrawingAreaError&) {
+    exitSequence();
+    if (!ended_) throw;
+    return;
+  }
+  if (!showing_) {
+    startShowing();
+  } else {
+    StartCursorPos = host_.cursorPosition();
+  }
+  host_.showDrawingArea();
+}
+
+void FullScreenRun::setUpSurface() {
+  SetUpFullScreenSurface(area_, ScreenGeometry{ScreenWidth, ScreenHeight, DesktopBitCount},
+                         [this] { host_.centreForm(); });
+}
+
+void FullScreenRun::startShowing() {
+  StartCursorPos = host_.cursorPosition();
+  host_.setScreenSaverRunning(true);
+  host_.showCursor(false);
+  showing_ = true;
+}
+
+void FullScreenRun::exitSequence() {
+  if (!host_.verifyExitPassword()) return;
+  ended_ = true;
+  if (showing_) host_.showCursor(true);
+  host_.hideForm();
+  if (showing_) host_.setScreenSaverRunning(false);
+  host_.terminate();
+}
+
+}  // namespace glimmerweave
