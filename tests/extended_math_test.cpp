@@ -28,8 +28,9 @@ constexpr long double kTwo63 = 9223372036854775808.0L;
 ::testing::AssertionResult closeTo(long double a, long double b, long double tolerance) {
   const long double difference = std::fabs(a - b);
   if (difference <= tolerance) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << static_cast<double>(a) << " and " << static_cast<double>(b)
-                                       << " differ by " << static_cast<double>(difference);
+  return ::testing::AssertionFailure()
+         << static_cast<double>(a) << " and " << static_cast<double>(b) << " differ by "
+         << static_cast<double>(difference);
 }
 
 TYPED_TEST(ExtendedMath, FunctionsAgreeWithTheLibraryWithinAFewUlps) {
