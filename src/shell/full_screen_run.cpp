@@ -53,15 +53,7 @@ void FullScreenRun::FormKeyDown() {
     exitSequence();
     return;
   }
-  try {
-    setUpSurface();
-  } catch (const DrawingAreaError&) {
-    // A display that can never be set up must not hold the user: the key asks
-    // to leave instead.
-    exitSequence();
-    if (!ended_) throw;
-    return;
-  }
+  if (!setUpAgain()) return;
   if (!showing_) startShowing();
 }
 
@@ -74,19 +66,26 @@ void FullScreenRun::DXDrawMouseMove() {
       exitSequence();
     return;
   }
-  try {
-    setUpSurface();
-  } catch (const DrawingAreaError&) {
-    exitSequence();
-    if (!ended_) throw;
-    return;
-  }
+  if (!setUpAgain()) return;
   if (!showing_) {
     startShowing();
   } else {
     StartCursorPos = host_.cursorPosition();
   }
   host_.showDrawingArea();
+}
+
+bool FullScreenRun::setUpAgain() {
+  try {
+    setUpSurface();
+  } catch (const DrawingAreaError&) {
+    // A display that can never be set up must not hold the user: the input
+    // asks to leave instead, and the failure is shown only if the run goes on.
+    exitSequence();
+    if (!ended_) throw;
+    return false;
+  }
+  return true;
 }
 
 void FullScreenRun::setUpSurface() {

@@ -72,6 +72,9 @@ class FullScreenRun {
 
  private:
   void setUpSurface();
+  // After an input found the area not ready: sets it up again, or, when that
+  // fails, runs the exit sequence. False when the set-up failed.
+  bool setUpAgain();
   // Cursor position, running flag and hidden cursor: the steps that follow a
   // successful set-up at creation, and that a later successful set-up
   // completes when creation could not.
