@@ -32,6 +32,10 @@ fi
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# DirectDraw through Wine's GDI renderer: with the OpenGL one a frame reaches the
+# screen some time after the copy returns, and a windowed area's copy repaints
+# its whole window.
+export WINE_D3D_CONFIG="${WINE_D3D_CONFIG:-renderer=gdi}"
 export WINEARCH=win64
 if [[ -z "${WINEPREFIX:-}" ]]; then
   WINEPREFIX="${default_prefix:-${TMPDIR:-/tmp}/glimmerweave-wine-$(id -u)}"

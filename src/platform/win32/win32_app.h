@@ -1,0 +1,31 @@
+// The application: its title, and the one place where an error that ended an
+// event handler reaches the user, in the error message box.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace glimmerweave::win32 {
+
+inline constexpr const char* kApplicationTitle = "Glimmerweave";
+
+// The text the error box shows for a message: a full stop is added when the
+// last character sorts after '.'.
+std::string errorBoxText(const std::string& message);
+
+// Shows the error box (error icon, OK, the application's title as caption),
+// owned by `owner`. While one is open, further errors are dropped rather than
+// stacked: events keep arriving while the box waits for the user.
+void showErrorBox(std::uintptr_t owner, const std::string& message);
+
+// Runs an event handler; an error it throws ends the handler and is shown.
+template <class Handler>
+void runHandler(std::uintptr_t owner, Handler handler) {
+  try {
+    handler();
+  } catch (const std::exception& error) {
+    showErrorBox(owner, error.what());
+  }
+}
+
+}  // namespace glimmerweave::win32

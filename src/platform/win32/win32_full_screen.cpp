@@ -1,0 +1,167 @@
+// The full-screen run's window. Creation makes the window hidden, lets the run
+// set itself up (which takes the display), then shows the window; from then on
+// the message loop forwards key presses, mouse movements and repaint requests
+// to the run, and the frame timer ticks it from the loop's idle time while the
+// application is active. The run's exit sequence destroys the window, which
+// ends the loop.
+#include "platform/win32/win32_full_screen.h"
+
+#include <windows.h>
+
+#include <memory>
+
+#include "platform/win32/win32_app.h"
+#include "platform/win32/win32_direct_draw.h"
+#include "platform/win32/win32_frame_timer.h"
+#include "platform/win32/win32_password.h"
+#include "platform/win32/win32_registry.h"
+#include "shell/full_screen_run.h"
+
+namespace glimmerweave::win32 {
+
+namespace {
+
+class FullScreenForm : public FullScreenHost {
+ public:
+  FullScreenForm(Fractals& fractals, HWND window)
+      : window_(window),
+        area_(reinterpret_cast<std::uintptr_t>(window), AreaPlacement{0, 0, 0, 0, true}),
+        run_(fractals, registry_, area_, *this) {
+    area_.Options = doAllowReboot | doWaitVBlank | doStretch | doCenter | doDirectX7Mode |
+                    doHardware | doSelectDriver;
+    area_.Display.fixedBitCount = true;
+    area_.Display.fixedRatio = true;
+    area_.Display.fixedSize = false;
+    timer_.OnTimer = [this] { handle([this] { run_.DXTimerTimer(); }); };
+  }
+
+  FullScreenRun& run() { return run_; }
+  FrameTimer& timer() { return timer_; }
+  DirectDrawArea& area() { return area_; }
+
+  // Runs a handler; its error is shown in the error box. The password dialog
+  // and the error box run message loops of their own, which still deliver the
+  // form's input: a handler is never entered again while one runs.
+  template <class Handler>
+  void handle(Handler handler) {
+    if (inHandler_) return;
+    inHandler_ = true;
+    runHandler(reinterpret_cast<std::uintptr_t>(window_), handler);
+    inHandler_ = false;
+  }
+
+  // FullScreenHost
+  int desktopBitCount() override {
+    HDC screen = GetDC(nullptr);
+    const int bits = GetDeviceCaps(screen, BITSPIXEL);
+    ReleaseDC(nullptr, screen);
+    return bits;
+  }
+  void sizeFormToScreen(int& width, int& height) override {
+    SetWindowPos(window_, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN),
+                 GetSystemMetrics(SM_CYSCREEN), SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT client{};
+    GetClientRect(window_, &client);
+    width = client.right - client.left;
+    height = client.bottom - client.top;
+  }
+  void centreForm() override {
+    RECT frame{};
+    GetWindowRect(window_, &frame);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
+                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  void showDrawingArea() override { InvalidateRect(window_, nullptr, FALSE); }
+  void hideForm() override { ShowWindow(window_, SW_HIDE); }
+  void terminate() override { DestroyWindow(window_); }
+  CursorPoint cursorPosition() override {
+    POINT point{};
+    GetCursorPos(&point);
+    return CursorPoint{point.x, point.y};
+  }
+  void showCursor(bool show) override { ShowCursor(show ? TRUE : FALSE); }
+  void setScreenSaverRunning(bool running) override {
+    SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? 1 : 0, nullptr, 0);
+  }
+  bool verifyExitPassword() override {
+    return verifyExitPasswordWithSystem(reinterpret_cast<std::uintptr_t>(window_));
+  }
+  void reportError(const std::string& message) override {
+    showErrorBox(reinterpret_cast<std::uintptr_t>(window_), message);
+  }
+
+ private:
+  HWND window_;
+  Win32SettingsRegistry registry_;
+  DirectDrawArea area_;
+  FullScreenRun run_;
+  FrameTimer timer_;
+  bool inHandler_ = false;
+};
+
+LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* form = reinterpret_cast<FullScreenForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+  if (!form) return DefWindowProcA(window, message, wParam, lParam);
+  switch (message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+      form->handle([form] { form->run().FormKeyDown(); });
+      return 0;
+    case WM_MOUSEMOVE:
+      form->handle([form] { form->run().DXDrawMouseMove(); });
+      return 0;
+    case WM_ACTIVATEAPP:
+      form->timer().setActive(wParam != FALSE);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      BeginPaint(window, &paint);
+      EndPaint(window, &paint);
+      form->handle([form] { form->area().Repaint(); });
+      return 0;
+    }
+    case WM_CLOSE:
+      // Only the exit sequence ends the run.
+      return 0;
+    case WM_DESTROY:
+      form->area().FormDestroyed();
+      SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int runFullScreen(Fractals& fractals) {
+  const HINSTANCE instance = GetModuleHandleA(nullptr);
+  WNDCLASSEXA windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = fullScreenProcedure;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(100));
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+  windowClass.lpszClassName = kFullScreenClass;
+  if (!RegisterClassExA(&windowClass)) return 1;
+
+  HWND window = CreateWindowExA(WS_EX_TOPMOST, kFullScreenClass, kApplicationTitle, WS_POPUP, 0, 0,
+                                GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
+                                nullptr, nullptr, instance, nullptr);
+  if (!window) return 1;
+
+  auto form = std::make_unique<FullScreenForm>(fractals, window);
+  form->handle([&] { form->run().FormCreate(); });
+  SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form.get()));
+  ShowWindow(window, SW_SHOW);
+  SetForegroundWindow(window);
+  form->timer().setActive(GetForegroundWindow() == window);
+  return runMessageLoop(&form->timer());
+}
+
+}  // namespace glimmerweave::win32
