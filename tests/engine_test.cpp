@@ -316,6 +316,26 @@ TEST(TickUpdate, PhaseAtZeroDrawsAFreshPositiveStep) {
   EXPECT_EQ(fractals->random.state(), expected.state());
 }
 
+TEST(FrameSize, FollowsDetailAndStaysInsideThePlanes) {
+  struct Case {
+    int detail, fullWidth, fullHeight, width, height;
+  };
+  for (const Case& c :
+       {Case{0, 800, 600, 267, 200}, Case{3, 800, 600, 427, 320}, Case{5, 800, 600, 533, 400},
+        Case{10, 800, 600, 800, 600}, Case{15, 800, 600, 800, 600}, Case{-7, 800, 600, 267, 200},
+        Case{INT32_MIN, 800, 600, 267, 200}, Case{0, 400, 300, 133, 100},
+        Case{5, 400, 300, 267, 200}, Case{9, 400, 300, 373, 280}, Case{10, 400, 300, 400, 300}}) {
+    std::int32_t width = 0, height = 0;
+    frameSizeForDetail(c.detail, c.fullWidth, c.fullHeight, width, height);
+    EXPECT_EQ(width, c.width) << "Detail " << c.detail << " of " << c.fullWidth;
+    EXPECT_EQ(height, c.height) << "Detail " << c.detail << " of " << c.fullWidth;
+  }
+  EXPECT_EQ(roundedQuotient(5, 2), 2) << "ties to even";
+  EXPECT_EQ(roundedQuotient(7, 2), 4) << "ties to even";
+  EXPECT_EQ(roundedQuotient(-5, 2), -2);
+  EXPECT_EQ(roundedQuotient(-7, 2), -4);
+}
+
 TEST(StartAnimation, DrawsPhasesThenStepsInOrder) {
   auto fractals = std::make_unique<Fractals>();
   fractals->random.seed(12345);

@@ -90,25 +90,6 @@ TEST_F(FullScreen, CreationLoadsStartsAndTakesTheDisplay) {
   EXPECT_TRUE(host.errors.empty());
 }
 
-TEST_F(FullScreen, DetailIsClampedSoTheFrameFitsThePlanes) {
-  std::int32_t width = 0, height = 0;
-  fullScreenFrameSize(10, width, height);
-  EXPECT_EQ(width, 800);
-  EXPECT_EQ(height, 600);
-  fullScreenFrameSize(0, width, height);
-  EXPECT_EQ(width, 267);
-  EXPECT_EQ(height, 200);
-  fullScreenFrameSize(15, width, height);
-  EXPECT_EQ(width, 800);
-  fullScreenFrameSize(-7, width, height);
-  EXPECT_EQ(width, 267);
-  fullScreenFrameSize(INT32_MIN, width, height);
-  EXPECT_EQ(height, 200);
-  EXPECT_EQ(roundedQuotient(5, 2), 2);
-  EXPECT_EQ(roundedQuotient(7, 2), 4);
-  EXPECT_EQ(roundedQuotient(8 * 800, 15), 427);
-}
-
 TEST_F(FullScreen, FirstRunWritesTheDefaultsAndARegistryErrorStillStarts) {
   create();
   EXPECT_EQ(registry.dword("Algoritm"), 15u);

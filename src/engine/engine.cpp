@@ -120,6 +120,25 @@ FrameOutcome computeFrameWith(Fractals& fractals) {
 
 }  // namespace
 
+std::int32_t roundedQuotient(std::int64_t numerator, std::int64_t denominator) {
+  std::int64_t quotient = numerator / denominator;
+  std::int64_t remainder = numerator % denominator;
+  if (remainder < 0) {
+    remainder += denominator;
+    --quotient;
+  }
+  if (2 * remainder > denominator || (2 * remainder == denominator && quotient % 2 != 0))
+    ++quotient;
+  return static_cast<std::int32_t>(quotient);
+}
+
+void frameSizeForDetail(std::int32_t detail, int fullWidth, int fullHeight, std::int32_t& width,
+                        std::int32_t& height) {
+  const std::int64_t steps = std::clamp<std::int32_t>(detail, 0, 10) + 5;
+  width = roundedQuotient(steps * fullWidth, 15);
+  height = roundedQuotient(steps * fullHeight, 15);
+}
+
 std::int32_t boundedFrameWidth(std::int32_t requested) {
   return std::clamp<std::int32_t>(requested, 0, ColorPlanes::kColumns);
 }

@@ -65,6 +65,16 @@ void StartAnimation(Fractals& fractals);
 // which is left 0, and the later cells keep their previous values.
 FrameOutcome ComputeFrame(Fractals& fractals, MathBackend backend = MathBackend::Native);
 
+// Round(numerator / denominator), ties to even, for a positive denominator.
+std::int32_t roundedQuotient(std::int64_t numerator, std::int64_t denominator);
+
+// The frame size of a Detail setting for a full size of fullWidth x fullHeight
+// (800 x 600 in the full-screen run, 400 x 300 in the settings dialog):
+// Round((Detail + 5) x full / 15), the integer product first, with Detail
+// clamped to 0..10 so that the frame fits the planes and is never empty.
+void frameSizeForDetail(std::int32_t detail, int fullWidth, int fullHeight, std::int32_t& width,
+                        std::int32_t& height);
+
 // The frame size that ComputeFrame computes for a requested size: bounded to the
 // planes, and 0 for a negative request.
 std::int32_t boundedFrameWidth(std::int32_t requested);

@@ -1,28 +1,8 @@
 #include "shell/full_screen_run.h"
 
-#include <algorithm>
-
 #include "settings/settings_store.h"
 
 namespace glimmerweave {
-
-std::int32_t roundedQuotient(std::int64_t numerator, std::int64_t denominator) {
-  std::int64_t quotient = numerator / denominator;
-  std::int64_t remainder = numerator % denominator;
-  if (remainder < 0) {
-    remainder += denominator;
-    --quotient;
-  }
-  if (2 * remainder > denominator || (2 * remainder == denominator && quotient % 2 != 0))
-    ++quotient;
-  return static_cast<std::int32_t>(quotient);
-}
-
-void fullScreenFrameSize(std::int32_t detail, std::int32_t& width, std::int32_t& height) {
-  const std::int64_t steps = std::clamp<std::int32_t>(detail, 0, 10) + 5;
-  width = roundedQuotient(steps * 800, 15);
-  height = roundedQuotient(steps * 600, 15);
-}
 
 void FullScreenRun::FormCreate() {
   FractalSettings& settings = fractals_.settings;
@@ -34,7 +14,7 @@ void FullScreenRun::FormCreate() {
   host_.sizeFormToScreen(ScreenWidth, ScreenHeight);
   fractals_.EngineBrightness = settings.Brightness;
   StartAnimation(fractals_);
-  fullScreenFrameSize(settings.Detail, fractals_.FrameWidth, fractals_.FrameHeight);
+  frameSizeForDetail(settings.Detail, 800, 600, fractals_.FrameWidth, fractals_.FrameHeight);
   image_.setSize(fractals_.FrameWidth, fractals_.FrameHeight);
   setUpSurface();
   startShowing();

@@ -44,14 +44,6 @@ class FullScreenHost {
   virtual void reportError(const std::string& message) = 0;
 };
 
-// The frame size of the full-screen run for a Detail setting: Round((Detail + 5)
-// x 800 / 15) by Round((Detail + 5) x 600 / 15), with Detail clamped to 0..10 so
-// the frame fits the planes.
-void fullScreenFrameSize(std::int32_t detail, std::int32_t& width, std::int32_t& height);
-
-// Round(numerator / denominator), ties to even, for a positive denominator.
-std::int32_t roundedQuotient(std::int64_t numerator, std::int64_t denominator);
-
 class FullScreenRun {
  public:
   FullScreenRun(Fractals& fractals, SettingsRegistry& registry, DrawingArea& area,

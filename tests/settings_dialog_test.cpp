@@ -1,0 +1,177 @@
+// The settings dialog's logic with a fake window and drawing area.
+#include "settings/settings_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "fake_drawing_area.h"
+#include "settings/settings_store.h"
+
+namespace glimmerweave {
+namespace {
+
+using testing::FakeDrawingArea;
+
+class FakeDialogHost : public SettingsDialogHost {
+ public:
+  std::array<int, 4> shown = {-1, -1, -1, -1};
+  int checkBoxShown = -1;
+  int clientWidth = 0, clientHeight = 0;
+  bool closed = false;
+  int bitCount = 32;
+  std::vector<std::string> errors;
+
+  void showSliderPosition(SliderIndex slider, int position) override { shown[slider] = position; }
+  void showCheckBox(bool ticked) override { checkBoxShown = ticked; }
+  int desktopBitCount() override { return bitCount; }
+  void setClientSize(int width, int height) override {
+    clientWidth = width;
+    clientHeight = height;
+  }
+  void close() override { closed = true; }
+  void reportError(const std::string& message) override { errors.push_back(message); }
+};
+
+class Dialog : public ::testing::Test {
+ protected:
+  void store(std::uint32_t speed, std::uint32_t brightness, std::uint32_t algorithm,
+             std::uint32_t detail, std::uint32_t rands) {
+    registry.setDword("Speed", speed);
+    registry.setDword("Brightness", brightness);
+    registry.setDword("Algoritm", algorithm);
+    registry.setDword("Detail", detail);
+    registry.setDword("Rands", rands);
+  }
+
+  std::unique_ptr<Fractals> fractals = std::make_unique<Fractals>();
+  MemoryRegistry registry;
+  FakeDrawingArea area;
+  FakeDialogHost host;
+  SettingsDialog dialog{*fractals, registry, area, host};
+};
+
+TEST_F(Dialog, FirstStartShowsTheDefaults) {
+  dialog.FormCreate();
+  EXPECT_EQ(dialog.slider(kSpeedSlider).position, 3);
+  EXPECT_EQ(dialog.slider(kBrightnessSlider).position, 100);
+  EXPECT_EQ(dialog.slider(kAlgorithmSlider).position, 15);
+  EXPECT_EQ(dialog.slider(kDetailSlider).position, 5);
+  EXPECT_FALSE(dialog.checkBox());
+  EXPECT_EQ(host.checkBoxShown, 0);
+  EXPECT_EQ(fractals->FrameWidth, 267);
+  EXPECT_EQ(fractals->FrameHeight, 200);
+  EXPECT_EQ(dialog.image().width(), 267);
+  EXPECT_EQ(host.clientWidth, 400);
+  EXPECT_EQ(host.clientHeight, 420);
+  EXPECT_TRUE(area.setUp);
+  EXPECT_EQ(area.Options & doFullScreen, 0u) << "windowed";
+  EXPECT_EQ(area.SurfaceWidth, 400);
+  EXPECT_EQ(area.Display.bitCount, 32);
+  EXPECT_EQ(registry.dword("Algoritm"), 15u) << "the first-run defaults were written";
+}
+
+TEST_F(Dialog, SlidersClampAndRunTheirHandlerOnlyWhenTheyMove) {
+  store(static_cast<std::uint32_t>(-3), 0, 33, 15, 0);
+  dialog.FormCreate();
+  EXPECT_EQ(dialog.slider(kSpeedSlider).position, 0);
+  EXPECT_EQ(fractals->settings.Speed, 0);
+  EXPECT_EQ(host.shown[kSpeedSlider], 0);
+  EXPECT_EQ(dialog.slider(kAlgorithmSlider).position, 31);
+  EXPECT_EQ(fractals->settings.Algorithm, 31);
+  EXPECT_EQ(dialog.slider(kDetailSlider).position, 10);
+  EXPECT_EQ(fractals->settings.Detail, 10);
+  EXPECT_EQ(fractals->FrameWidth, 400);
+  // Brightness 0 clamps to 1, the slider's start position: no handler runs.
+  EXPECT_EQ(dialog.slider(kBrightnessSlider).position, 1);
+  EXPECT_EQ(host.shown[kBrightnessSlider], -1);
+  EXPECT_EQ(fractals->settings.Brightness, 0);
+  EXPECT_EQ(fractals->EngineBrightness, 0);
+}
+
+TEST_F(Dialog, RandomAlgorithmTicksTheBoxAndPicksFrom0To14) {
+  store(3, 100, 31, 5, 1);
+  dialog.FormCreate();
+  EXPECT_TRUE(dialog.checkBox());
+  EXPECT_EQ(host.checkBoxShown, 1);
+  EXPECT_GE(fractals->settings.Algorithm, 0);
+  EXPECT_LE(fractals->settings.Algorithm, 14);
+  EXPECT_EQ(dialog.slider(kAlgorithmSlider).position, fractals->settings.Algorithm);
+  dialog.Button1Click();
+  EXPECT_EQ(registry.dword("Algoritm"), std::uint32_t(fractals->settings.Algorithm));
+  EXPECT_EQ(registry.dword("Rands"), 1u);
+
+  dialog.CheckBox1Click(false);
+  EXPECT_FALSE(fractals->settings.RandomAlgorithm);
+  EXPECT_LE(fractals->settings.Algorithm, 14) << "unticking keeps the algorithm";
+}
+
+TEST_F(Dialog, TicksFollowTheDetailSliderAndPresent) {
+  dialog.FormCreate();
+  for (auto [detail, width, height] :
+       {std::tuple{10, 400, 300}, std::tuple{0, 133, 100}, std::tuple{5, 267, 200}}) {
+    dialog.TrackBar4Change(detail);
+    area.calls.clear();
+    dialog.DXTimerTimer();
+    EXPECT_EQ(fractals->FrameWidth, width);
+    EXPECT_EQ(fractals->FrameHeight, height);
+    EXPECT_EQ(area.loadedWidth, width);
+    EXPECT_EQ(area.loadedHeight, height);
+    EXPECT_EQ(area.calls.back(), "ShowSurface");
+  }
+}
+
+TEST_F(Dialog, SlidersChangeTheSettingsAtOnce) {
+  dialog.FormCreate();
+  const long double phase = fractals->state.PhaseA;
+  dialog.TrackBar1Change(7);
+  dialog.TrackBar2Change(42);
+  dialog.TrackBar3Change(28);
+  EXPECT_EQ(fractals->settings.Speed, 7);
+  EXPECT_EQ(fractals->settings.Brightness, 42);
+  EXPECT_EQ(fractals->EngineBrightness, 42);
+  EXPECT_EQ(fractals->settings.Algorithm, 28);
+  EXPECT_EQ(fractals->state.PhaseA, phase) << "no handler restarts the animation";
+  EXPECT_EQ(registry.dword("Speed"), 3u) << "nothing is saved before Save settings";
+}
+
+TEST_F(Dialog, SaveWritesCloseAndEscapeEndWithoutSaving) {
+  dialog.FormCreate();
+  dialog.TrackBar1Change(9);
+  dialog.Button1Click();
+  EXPECT_EQ(registry.dword("Speed"), 9u);
+  EXPECT_FALSE(host.closed);
+
+  dialog.TrackBar1Change(2);
+  dialog.FormKeyDown('A');
+  EXPECT_FALSE(host.closed);
+  dialog.FormKeyDown(kEscapeKey);
+  EXPECT_TRUE(host.closed);
+  EXPECT_EQ(registry.dword("Speed"), 9u);
+
+  host.closed = false;
+  dialog.Button4Click();
+  EXPECT_TRUE(host.closed);
+}
+
+TEST_F(Dialog, SaveFailureIsReportedAndTheDialogStaysOpen) {
+  dialog.FormCreate();
+  registry.writesBeforeFailure = 1;
+  EXPECT_THROW(dialog.Button1Click(), RegistryError);
+  EXPECT_FALSE(host.closed);
+}
+
+TEST_F(Dialog, AnAreaThatCannotBeSetUpLeavesTheDialogUsable) {
+  host.bitCount = 4;
+  dialog.FormCreate();
+  EXPECT_EQ(host.errors, (std::vector<std::string>{"It should be either of 8 or 16 or 24 or 32"}));
+  EXPECT_FALSE(area.setUp);
+  EXPECT_EQ(dialog.image().width(), 267) << "the image and the animation are in place";
+  EXPECT_GE(fractals->state.StepA, 0.05L);
+  area.calls.clear();
+  dialog.DXTimerTimer();
+  EXPECT_EQ(area.calls, (std::vector<std::string>{"IsReady"}));
+}
+
+}  // namespace
+}  // namespace glimmerweave
