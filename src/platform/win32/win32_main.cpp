@@ -8,6 +8,7 @@
 
 #include "engine/engine.h"
 #include "platform/win32/win32_full_screen.h"
+#include "platform/win32/win32_preview_window.h"
 #include "shell/command_line.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -18,8 +19,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   switch (invocation.mode) {
     case Mode::FullScreen:
       return win32::runFullScreen(*fractals);
-    case Mode::SettingsDialog:
     case Mode::Preview:
+      return win32::RunPreview(*fractals, invocation.handleParameter);
+    case Mode::SettingsDialog:
     case Mode::PasswordChange:
       return 0;
   }
