@@ -21,11 +21,12 @@ std::uint32_t FrameTimer::idle() {
   return Interval - elapsed;
 }
 
-int runMessageLoop(FrameTimer* timer) {
+int runMessageLoop(FrameTimer* timer, const PreDispatchHook& preDispatch) {
   MSG message;
   for (;;) {
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) return static_cast<int>(message.wParam);
+      if (preDispatch && preDispatch(&message)) continue;
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }

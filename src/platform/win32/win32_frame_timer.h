@@ -27,8 +27,14 @@ class FrameTimer {
   std::uint32_t last_ = 0;
 };
 
-// Runs the thread's message loop until WM_QUIT, ticking `timer` when idle.
-// Returns the quit message's exit code.
-int runMessageLoop(FrameTimer* timer);
+// Sees each message the loop takes from the queue before it is dispatched;
+// `message` points to the MSG. Returns true when it has dealt with the message,
+// which then is not dispatched.
+using PreDispatchHook = std::function<bool(void* message)>;
+
+// Runs the thread's message loop until WM_QUIT, ticking `timer` when idle and
+// offering each message to `preDispatch` first, if given. Returns the quit
+// message's exit code.
+int runMessageLoop(FrameTimer* timer, const PreDispatchHook& preDispatch = {});
 
 }  // namespace glimmerweave::win32
