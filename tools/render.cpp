@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "engine/engine.h"
+#include "engine/frame_pool.h"
 #include "png_writer.h"
 
 namespace glimmerweave {
@@ -38,6 +39,8 @@ bool tick(Fractals& fractals, int frame, long long tickNumber, std::ostream& log
 int render(const RenderOptions& options, std::ostream& log) {
   // The engine holds three 801 x 601 planes: too large for the stack.
   auto fractals = std::make_unique<Fractals>();
+  FramePool pool;
+  fractals->pool = &pool;
   if (options.seed)
     fractals->random.seed(*options.seed);
   else

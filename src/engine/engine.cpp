@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <climits>
 #include <cstddef>
+#include <cstdint>
+#include <mutex>
 #include <utility>
 
 #include "engine/algorithms.h"
+#include "engine/frame_pool.h"
 
 namespace glimmerweave {
 
@@ -49,41 +54,148 @@ void saveIteration(const Iteration& it, EngineState& state) {
   std::copy(std::begin(it.Z), std::end(it.Z), state.IterZ);
 }
 
-// Computes the frame's pixels in raster order with one algorithm. The error flags
-// are sticky and cleared once: the first pixel after which one is raised is the
-// pixel that failed.
+// Computes row r of the frame into `out`. On an arithmetic error the failing
+// cell is set to 0, `error` says which, and the failing column is returned;
+// otherwise -1. The error flags are sticky and cleared once per thread and
+// frame, so the first pixel after which one is raised is the one that failed.
 template <class M, AlgorithmFunction<M> Algorithm>
-FrameOutcome computePixels(Fractals& fractals, std::int32_t width, std::int32_t height) {
-  ColorPlanes& planes = fractals.planes;
-  Iteration it;
-  loadIteration(fractals.state, it);
+std::int32_t computeRow(PixelInput& in, Iteration& it, ColorPlanes& out, std::int32_t r,
+                        std::int32_t width, ArithmeticError& error) {
+  in.row = r;
+  in.v = in.row / in.height - 0.5L;
+  for (std::int32_t c = 0; c < width; ++c) {
+    in.column = c;
+    in.u = in.column / in.width - 0.5L;
+    const Rgb rgb = Algorithm(in, it);
+    const std::size_t cell = ColorPlanes::index(r, c);
+    settle(it, rgb);
+    if (const ArithmeticError pending = M::pendingError(); pending != ArithmeticError::None) {
+      out.red[cell] = out.green[cell] = out.blue[cell] = 0;
+      error = pending;
+      return c;
+    }
+    out.red[cell] = clampCell(rgb.red);
+    out.green[cell] = clampCell(rgb.green);
+    out.blue[cell] = clampCell(rgb.blue);
+  }
+  return -1;
+}
 
+PixelInput frameInput(const Fractals& fractals, std::int32_t width, std::int32_t height) {
   PixelInput in;
   in.A = fractals.state.PhaseA;
   in.B = fractals.state.PhaseB;
   in.width = width;
   in.height = height;
   in.L = static_cast<long double>(fractals.EngineBrightness) * 2.55L;
+  return in;
+}
 
-  FrameOutcome outcome;
-  M::clearErrors();
-  for (std::int32_t r = 0; r < height && outcome.ok(); ++r) {
-    in.row = r;
-    in.v = in.row / in.height - 0.5L;
-    for (std::int32_t c = 0; c < width; ++c) {
-      in.column = c;
-      in.u = in.column / in.width - 0.5L;
-      const Rgb rgb = Algorithm(in, it);
-      const std::size_t cell = ColorPlanes::index(r, c);
-      settle(it, rgb);
-      if (const ArithmeticError error = M::pendingError(); error != ArithmeticError::None) {
-        planes.red[cell] = planes.green[cell] = planes.blue[cell] = 0;
-        outcome = FrameOutcome{error, r, c};
+// The frame shared among a pool's threads. Each thread takes the next row not
+// yet taken and computes it into the pool's staging planes, starting from the
+// iteration values the frame started with: every pixel writes the same slots,
+// and what it reads it has written itself or finds as the frame left it, so a
+// row's pixels come out as in raster order on one thread.
+template <class M, AlgorithmFunction<M> Algorithm>
+struct ParallelFrame {
+  PixelInput input;
+  Iteration start;
+  ColorPlanes* staging = nullptr;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::atomic<std::int32_t> nextRow{0};
+  // The raster index of the earliest failing pixel found so far.
+  std::atomic<std::int64_t> firstError{INT64_MAX};
+  std::mutex errorMutex;
+  FrameOutcome failure;
+  Iteration atFailure;
+  Iteration atLastRow;
+
+  static void run(void* context, unsigned /*participant*/) {
+    auto& frame = *static_cast<ParallelFrame*>(context);
+    const FloatingPointScope scope;
+    PixelInput in = frame.input;
+    Iteration it = frame.start;
+    M::clearErrors();
+    for (;;) {
+      const std::int32_t r = frame.nextRow.fetch_add(1, std::memory_order_relaxed);
+      if (r >= frame.height) break;
+      // Rows are taken in order: once one lies past a failure, all later ones do.
+      if (std::int64_t{r} * frame.width > frame.firstError.load(std::memory_order_relaxed)) break;
+      ArithmeticError error = ArithmeticError::None;
+      const std::int32_t c =
+          computeRow<M, Algorithm>(in, it, *frame.staging, r, frame.width, error);
+      if (c >= 0) {
+        const std::int64_t index = std::int64_t{r} * frame.width + c;
+        const std::lock_guard<std::mutex> lock(frame.errorMutex);
+        if (index < frame.firstError.load(std::memory_order_relaxed)) {
+          frame.firstError.store(index, std::memory_order_relaxed);
+          frame.failure = FrameOutcome{error, r, c};
+          frame.atFailure = it;
+        }
         break;
       }
-      planes.red[cell] = clampCell(rgb.red);
-      planes.green[cell] = clampCell(rgb.green);
-      planes.blue[cell] = clampCell(rgb.blue);
+      if (r == frame.height - 1) frame.atLastRow = it;
+    }
+  }
+};
+
+// Copies rows [0, rows) and the first `columns` cells of row `rows` from the
+// staging planes into the frame.
+void commitRows(const ColorPlanes& staging, ColorPlanes& planes, std::int32_t width,
+                std::int32_t rows, std::int32_t columns) {
+  const auto copy = [&](std::int32_t r, std::int32_t count) {
+    const std::size_t first = ColorPlanes::index(r, 0);
+    std::copy_n(staging.red + first, count, planes.red + first);
+    std::copy_n(staging.green + first, count, planes.green + first);
+    std::copy_n(staging.blue + first, count, planes.blue + first);
+  };
+  for (std::int32_t r = 0; r < rows; ++r) copy(r, width);
+  if (columns > 0) copy(rows, columns);
+}
+
+template <class M, AlgorithmFunction<M> Algorithm>
+FrameOutcome computePixelsInParallel(Fractals& fractals, std::int32_t width, std::int32_t height,
+                                     FramePool& pool) {
+  ParallelFrame<M, Algorithm> frame;
+  frame.input = frameInput(fractals, width, height);
+  loadIteration(fractals.state, frame.start);
+  frame.staging = &pool.staging();
+  frame.width = width;
+  frame.height = height;
+  pool.run(&ParallelFrame<M, Algorithm>::run, &frame);
+
+  if (!frame.failure.ok()) {
+    const FrameOutcome& failure = frame.failure;
+    commitRows(*frame.staging, fractals.planes, width, failure.row, failure.column);
+    const std::size_t cell = ColorPlanes::index(failure.row, failure.column);
+    fractals.planes.red[cell] = fractals.planes.green[cell] = fractals.planes.blue[cell] = 0;
+    saveIteration(frame.atFailure, fractals.state);
+    return failure;
+  }
+  commitRows(*frame.staging, fractals.planes, width, height, 0);
+  saveIteration(frame.atLastRow, fractals.state);
+  return FrameOutcome{};
+}
+
+// Computes the frame's pixels with one algorithm, in raster order on this
+// thread, or spread over the engine's pool.
+template <class M, AlgorithmFunction<M> Algorithm>
+FrameOutcome computePixels(Fractals& fractals, std::int32_t width, std::int32_t height) {
+  if (fractals.pool && fractals.pool->threads() > 1 && height > 1)
+    return computePixelsInParallel<M, Algorithm>(fractals, width, height, *fractals.pool);
+
+  Iteration it;
+  loadIteration(fractals.state, it);
+  PixelInput in = frameInput(fractals, width, height);
+  FrameOutcome outcome;
+  M::clearErrors();
+  for (std::int32_t r = 0; r < height; ++r) {
+    ArithmeticError error = ArithmeticError::None;
+    const std::int32_t c = computeRow<M, Algorithm>(in, it, fractals.planes, r, width, error);
+    if (c >= 0) {
+      outcome = FrameOutcome{error, r, c};
+      break;
     }
   }
   saveIteration(it, fractals.state);

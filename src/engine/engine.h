@@ -31,6 +31,8 @@ struct EngineState {
   double IterZ[4] = {};
 };
 
+class FramePool;
+
 struct Fractals {
   FractalSettings settings;
   std::int32_t EngineBrightness = 0;
@@ -39,6 +41,8 @@ struct Fractals {
   RandomGenerator random;
   EngineState state;
   ColorPlanes planes;
+  // The threads that share each frame's rows; none: the calling thread alone.
+  FramePool* pool = nullptr;
 };
 
 // What ComputeFrame reports: no error, or the arithmetic error that stopped the
