@@ -14,16 +14,11 @@ class AlgorithmPixel : public ::testing::Test {
  protected:
   // A pixel of an 800 x 600 frame at A = 1, B = 2, brightness 100.
   static PixelInput pixel(int column, int row, long double A = 1.0L, long double B = 2.0L) {
-    PixelInput in;
-    in.A = A;
-    in.B = B;
-    in.width = 800;
-    in.height = 600;
+    PixelInput in = framePixelInput<M>(A, B, 800, 600, 255, 0.0);
     in.column = column;
     in.row = row;
     in.u = in.column / in.width - 0.5L;
     in.v = in.row / in.height - 0.5L;
-    in.L = 255;
     return in;
   }
 

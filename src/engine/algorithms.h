@@ -27,6 +27,18 @@ struct PixelInput {
   long double width = 0.0L;
   long double height = 0.0L;
   long double L = 0.0L;  // colour scale, EngineBrightness * 2.55
+
+  // Terms of the whole frame, computed once by framePixelInput: the phases'
+  // sines and cosines, and the first step's terms of the algorithms that read
+  // Z[0] without writing it (Z[0] then stays as the frame found it).
+  long double sinA = 0.0L, cosA = 1.0L, sinB = 0.0L, cosB = 1.0L;
+  long double sinHalfA = 0.0L, cosHalfB = 1.0L;
+  long double firstSinSquareA = 0.0L;  // sin^2(A x Z[0] / 2)
+  long double firstSinSquareB = 0.0L;  // sin^2(B x Z[0] / 2)
+  long double firstSinAZ = 0.0L;       // sin(1 x A + Z[0])
+  long double firstCosBZ = 1.0L;       // cos(1 x B + Z[0])
+  long double firstSinZ = 0.0L;        // sin(1 x Z[0])
+  long double firstCosZ = 1.0L;        // cos(1 x Z[0])
 };
 
 // The iteration arrays: the starting point (index 0) and the three steps.
@@ -163,13 +175,20 @@ void quadraticWithPhaseTerms(const PixelInput& in, Iteration& it, ld p, ld q, ld
                              NextZ nextZ) {
   iterateFolded<M>(
       it, threshold,
-      [&](ld k, ld x, ld y, ld z) { return sq(M::sin(in.A * z / 2)) + x * x - y * y + p / k; },
-      [&](ld k, ld x, ld y, ld z) { return sq(M::sin(in.B * z / 2)) + 2 * x * y + q / k; }, nextZ);
+      [&](ld k, ld x, ld y, ld z) {
+        const ld phaseTerm = k == 1 ? in.firstSinSquareA : sq(M::sin(in.A * z / 2));
+        return phaseTerm + x * x - y * y + p / k;
+      },
+      [&](ld k, ld x, ld y, ld z) {
+        const ld phaseTerm = k == 1 ? in.firstSinSquareB : sq(M::sin(in.B * z / 2));
+        return phaseTerm + 2 * x * y + q / k;
+      },
+      nextZ);
 }
 
 template <class M>
 Rgb algorithm0(const PixelInput& in, Iteration& it) {
-  start(it, M::sin(in.A), M::cos(in.A));
+  start(it, in.sinA, in.cosA);
   quadraticWithPhaseTerms<M>(in, it, 5 * in.u, 5 * in.v, 0,
                              [](ld, ld x, ld y) { return x * x + y * y; });
   return rising<GaussColor<M>>(it, in.L);
@@ -177,7 +196,7 @@ Rgb algorithm0(const PixelInput& in, Iteration& it) {
 
 template <class M>
 Rgb algorithm1(const PixelInput& in, Iteration& it) {
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   start(it, (cosA + sinA) / 2, (sinA - cosA) / 2);
   const ld p = 5 * in.u, q = 5 * in.v;
   iterate(
@@ -209,7 +228,7 @@ Rgb algorithm3(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm4(const PixelInput& in, Iteration& it) {
   start(it, in.u * (in.A + 5), in.v * (in.B + 5));
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   iterate(
       it, [&](ld, ld x, ld y, ld) { return M::sin(x) + M::cos(y) + sinA + 0.295L; },
       [&](ld, ld x, ld y, ld) { return cosA + x * y + 0.55L; },
@@ -245,7 +264,7 @@ Rgb algorithm6(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm7(const PixelInput& in, Iteration& it) {
   start(it, 7 * in.u, 7 * in.v);
-  const ld sinA = M::sin(in.A), cosB = M::cos(in.B);
+  const ld sinA = in.sinA, cosB = in.cosB;
   iterate(
       it, [&](ld, ld x, ld y, ld) { return M::cos(x * x) - M::sin(x * y) + sinA; },
       [&](ld, ld x, ld y, ld) { return M::sin(x + y) + M::sin(x * y) - cosB; },
@@ -256,7 +275,7 @@ Rgb algorithm7(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm8(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) {
@@ -270,7 +289,7 @@ Rgb algorithm8(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm9(const PixelInput& in, Iteration& it) {
   start(it, in.u * (in.A + 5), in.v * (in.A + 5));
-  const ld sinA = M::sin(in.A), cosB = M::cos(in.B);
+  const ld sinA = in.sinA, cosB = in.cosB;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) { return M::sin((in.A / 5 - 2.23L) * y) + M::sin(1.65L * x) + sinA; },
@@ -321,7 +340,7 @@ Rgb algorithm12(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm13(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
-  const ld sinHalfA = M::sin(in.A / 2), cosHalfB = M::cos(in.B / 2);
+  const ld sinHalfA = in.sinHalfA, cosHalfB = in.cosHalfB;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) {
@@ -351,8 +370,13 @@ template <class M>
 Rgb algorithm15(const PixelInput& in, Iteration& it) {
   start(it, 2 * in.u, 2 * in.v);
   iterate(
-      it, [&](ld k, ld x, ld y, ld z) { return M::sin(k * in.A + z) + x * x - y * y; },
-      [&](ld k, ld x, ld y, ld z) { return M::cos(k * in.B + z) + 2 * y * x; },
+      it,
+      [&](ld k, ld x, ld y, ld z) {
+        return (k == 1 ? in.firstSinAZ : M::sin(k * in.A + z)) + x * x - y * y;
+      },
+      [&](ld k, ld x, ld y, ld z) {
+        return (k == 1 ? in.firstCosBZ : M::cos(k * in.B + z)) + 2 * y * x;
+      },
       [](ld, ld x, ld y) { return M::ln(sq(M::sin(x) + M::cos(y))); });
   return rising<GaussColor<M>>(it, in.L);
 }
@@ -379,7 +403,7 @@ template <class M>
 Rgb algorithm17(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
   it.Z[0] = store(startRadius<M>(it));
-  const ld sinA = M::sin(in.A);
+  const ld sinA = in.sinA;
   iterate(
       it,
       [&](ld, ld x, ld y, ld z) {
@@ -394,7 +418,7 @@ Rgb algorithm17(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm18(const PixelInput& in, Iteration& it) {
   start(it, kPi * in.u, kPi * in.v);
-  const ld sinA = M::sin(in.A);
+  const ld sinA = in.sinA;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) {
@@ -412,7 +436,7 @@ template <class M>
 Rgb algorithm19(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
   it.Z[0] = store(startRadiusSquaredSquared(it));
-  const ld sinA = M::sin(in.A);
+  const ld sinA = in.sinA;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) {
@@ -427,7 +451,7 @@ template <class M>
 Rgb algorithm20(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
   it.Z[0] = store(startRadiusSquaredSquared(it));
-  const ld sinA = M::sin(in.A), sinB = M::sin(in.B);
+  const ld sinA = in.sinA, sinB = in.sinB;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) { return M::cos(sinA + (sinB + x * x - y * y) / (absl(y) + 0.3L)); },
@@ -440,7 +464,7 @@ template <class M>
 Rgb algorithm21(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
   it.Z[0] = store(startRadiusSquaredSquared(it));
-  const ld sinA = M::sin(in.A);
+  const ld sinA = in.sinA;
   iterate(
       it,
       [&](ld, ld x, ld y, ld z) {
@@ -454,7 +478,7 @@ Rgb algorithm21(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm22(const PixelInput& in, Iteration& it) {
   start(it, 2.5L * in.u, 2.5L * in.v);
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) { return 2 * M::sin(2 * y / (x * x + y * y + 0.01L)) + sinA / 2; },
@@ -466,10 +490,15 @@ Rgb algorithm22(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm23(const PixelInput& in, Iteration& it) {
   start(it, 3.5L * in.u, 3.5L * in.v);
-  const ld sinA = M::sin(in.A), sinB = M::sin(in.B);
+  const ld sinA = in.sinA, sinB = in.sinB;
   iterateFolded<M>(
-      it, 0, [&](ld k, ld x, ld y, ld z) { return sinA * M::sin(k * z) + x * x - y * y; },
-      [&](ld k, ld x, ld y, ld z) { return sinB * M::cos(k * z) + 0.5L * x * y; },
+      it, 0,
+      [&](ld k, ld x, ld y, ld z) {
+        return sinA * (k == 1 ? in.firstSinZ : M::sin(k * z)) + x * x - y * y;
+      },
+      [&](ld k, ld x, ld y, ld z) {
+        return sinB * (k == 1 ? in.firstCosZ : M::cos(k * z)) + 0.5L * x * y;
+      },
       [](ld, ld x, ld y) { return M::ln(0.1L / (x * x + y * y + 0.1L)); });
   return falling<AbsSineColor<M>>(it, in.L);
 }
@@ -477,7 +506,7 @@ Rgb algorithm23(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm24(const PixelInput& in, Iteration& it) {
   start(it, 2.5L * in.u, 2.5L * in.v);
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   iterate(
       it, [&](ld, ld x, ld y, ld) { return M::sin(x * x - y * y) + sinA / 2; },
       [&](ld, ld x, ld y, ld) { return M::sin(3 * x * y) + cosA / 2; },
@@ -492,7 +521,7 @@ Rgb algorithm24(const PixelInput& in, Iteration& it) {
 template <class M>
 Rgb algorithm25(const PixelInput& in, Iteration& it) {
   start(it, 3.5L * in.u, 3.5L * in.v);
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) { return M::sin((x * x - y * y) / sq(x * x + y * y + 0.1L) + sinA); },
@@ -505,7 +534,7 @@ template <class M>
 Rgb algorithm26(const PixelInput& in, Iteration& it) {
   start(it, 2.5L * in.u, 2.5L * in.v);
   it.Z[0] = store(startRadiusSquaredSquared(it));
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   iterate(
       it, [&](ld, ld x, ld y, ld) { return M::sin(x * x - y * y + sinA * cosA); },
       [&](ld, ld x, ld y, ld) { return M::cos(3 * x * y + sinA * sinA); },
@@ -517,7 +546,7 @@ template <class M>
 Rgb algorithm27(const PixelInput& in, Iteration& it) {
   start(it, 2.5L * in.u, 2.5L * in.v);
   it.Z[0] = store(startRadiusSquaredSquared(it));
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   iterate(
       it, [&](ld, ld x, ld y, ld) { return sq(M::sin(x) - M::sin(y) * M::cos(y) + sinA); },
       [&](ld, ld x, ld y, ld) { return sq(M::cos(x) * M::sin(x) + M::sin(y) + cosA); },
@@ -531,7 +560,7 @@ Rgb algorithm28(const PixelInput& in, Iteration& it) {
   start(it, 2 * (in.column / in.height - 0.6L), 2 * (in.row / in.width - 0.35L));
   const ld x0 = it.X[0], y0 = it.Y[0];
   const ld m = M::sqrt(x0 * x0 * (y0 * y0) + 0.01L);
-  const ld sinA = M::sin(in.A), cosA = M::cos(in.A);
+  const ld sinA = in.sinA, cosA = in.cosA;
   iterate(
       it, [&](ld, ld x, ld y, ld) { return sinA + x / (sq(y * y + x) + m); },
       [&](ld, ld x, ld y, ld) { return cosA + y / (sq(x * x + y) + m); },
@@ -543,8 +572,8 @@ template <class M>
 Rgb algorithm29(const PixelInput& in, Iteration& it) {
   start(it, -2.5L * in.v, -2.5L * in.u);
   it.Z[0] = store(startRadiusSquaredSquared(it));
-  const ld a = M::sin(in.A) / 2 + M::cos(in.A) / 2;
-  const ld b = M::sin(in.B) / 2 + M::cos(in.B) / 2;
+  const ld a = in.sinA / 2 + in.cosA / 2;
+  const ld b = in.sinB / 2 + in.cosB / 2;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) { return a * x - (x * x - y * y) / (3 * sq(x * x + y * y + 0.1L)); },
@@ -557,7 +586,7 @@ template <class M>
 Rgb algorithm30(const PixelInput& in, Iteration& it) {
   start(it, 2.5L * in.u, 2.5L * in.v);
   it.Z[0] = store(startRadiusSquaredSquared(it));
-  const ld sinA = M::sin(in.A);
+  const ld sinA = in.sinA;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) { return sinA + 2 * M::sin(x * x - y * y) / (x * x + y * y + 0.1L); },
@@ -571,7 +600,7 @@ Rgb algorithm31(const PixelInput& in, Iteration& it) {
   start(it, 3.5L * in.u, 3.5L * in.v);
   it.Z[0] = store(startRadius<M>(it));
   const ld fifthA = in.A / 5;
-  const ld sinB = M::sin(in.B);
+  const ld sinB = in.sinB;
   iterate(
       it, [&](ld, ld x, ld y, ld z) { return M::sin(in.A + x * x - y * y + sq(z / 3)); },
       [&](ld, ld x, ld y, ld z) { return (fifthA + 1) * x * y / (z + 0.1L); },
@@ -583,7 +612,7 @@ template <class M>
 Rgb algorithm32(const PixelInput& in, Iteration& it) {
   start(it, 3 * in.u, 3 * in.v);
   it.Z[0] = store(startRadius<M>(it));
-  const ld sinA = M::sin(in.A), sinB = M::sin(in.B);
+  const ld sinA = in.sinA, sinB = in.sinB;
   iterate(
       it,
       [&](ld, ld x, ld y, ld) {
@@ -609,6 +638,34 @@ Rgb algorithm33(const PixelInput& in, Iteration& it) {
 }
 
 }  // namespace algorithms
+
+// The input of every pixel of a frame before its position is filled in, with
+// the frame's terms computed once: phases A and B, the frame's size, the colour
+// scale L and the Z[0] the frame starts with.
+template <class M>
+PixelInput framePixelInput(long double A, long double B, std::int32_t width, std::int32_t height,
+                           long double L, double z0) {
+  PixelInput in;
+  in.A = A;
+  in.B = B;
+  in.width = width;
+  in.height = height;
+  in.L = L;
+  in.sinA = M::sin(A);
+  in.cosA = M::cos(A);
+  in.sinB = M::sin(B);
+  in.cosB = M::cos(B);
+  in.sinHalfA = M::sin(A / 2);
+  in.cosHalfB = M::cos(B / 2);
+  const long double z = z0, one = 1;
+  in.firstSinSquareA = algorithms::sq(M::sin(A * z / 2));
+  in.firstSinSquareB = algorithms::sq(M::sin(B * z / 2));
+  in.firstSinAZ = M::sin(one * A + z);
+  in.firstCosBZ = M::cos(one * B + z);
+  in.firstSinZ = M::sin(one * z);
+  in.firstCosZ = M::cos(one * z);
+  return in;
+}
 
 inline constexpr int kAlgorithmCount = 35;
 

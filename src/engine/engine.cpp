@@ -81,14 +81,11 @@ std::int32_t computeRow(PixelInput& in, Iteration& it, ColorPlanes& out, std::in
   return -1;
 }
 
+template <class M>
 PixelInput frameInput(const Fractals& fractals, std::int32_t width, std::int32_t height) {
-  PixelInput in;
-  in.A = fractals.state.PhaseA;
-  in.B = fractals.state.PhaseB;
-  in.width = width;
-  in.height = height;
-  in.L = static_cast<long double>(fractals.EngineBrightness) * 2.55L;
-  return in;
+  return framePixelInput<M>(fractals.state.PhaseA, fractals.state.PhaseB, width, height,
+                            static_cast<long double>(fractals.EngineBrightness) * 2.55L,
+                            fractals.state.IterZ[0]);
 }
 
 // The frame shared among a pool's threads. Each thread takes the next row not
@@ -158,7 +155,7 @@ template <class M, AlgorithmFunction<M> Algorithm>
 FrameOutcome computePixelsInParallel(Fractals& fractals, std::int32_t width, std::int32_t height,
                                      FramePool& pool) {
   ParallelFrame<M, Algorithm> frame;
-  frame.input = frameInput(fractals, width, height);
+  frame.input = frameInput<M>(fractals, width, height);
   loadIteration(fractals.state, frame.start);
   frame.staging = &pool.staging();
   frame.width = width;
@@ -187,7 +184,7 @@ FrameOutcome computePixels(Fractals& fractals, std::int32_t width, std::int32_t 
 
   Iteration it;
   loadIteration(fractals.state, it);
-  PixelInput in = frameInput(fractals, width, height);
+  PixelInput in = frameInput<M>(fractals, width, height);
   FrameOutcome outcome;
   M::clearErrors();
   for (std::int32_t r = 0; r < height; ++r) {
