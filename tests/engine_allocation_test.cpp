@@ -10,6 +10,7 @@
 #include <new>
 
 #include "engine/engine.h"
+#include "engine/frame_pool.h"
 
 // GCC cannot see that these replacements pair malloc with free on both sides.
 #if defined(__GNUC__) && !defined(__clang__)
@@ -46,6 +47,7 @@ namespace glimmerweave {
 namespace {
 
 TEST(ComputeFrame, AllocatesNothing) {
+  FramePool pool(3);
   auto fractals = std::make_unique<Fractals>();
   fractals->random.seed(5);
   fractals->settings.Speed = 5;
@@ -56,6 +58,8 @@ TEST(ComputeFrame, AllocatesNothing) {
   for (int algorithm = -1; algorithm <= 35; ++algorithm) {
     fractals->settings.Algorithm = algorithm;
     for (MathBackend backend : {MathBackend::Native, MathBackend::Portable}) {
+      // Alternately on this thread alone and spread over the pool.
+      fractals->pool = fractals->pool ? nullptr : &pool;
       allocations = 0;
       counting = true;
       const FrameOutcome outcome = ComputeFrame(*fractals, backend);

@@ -54,18 +54,29 @@ void saveIteration(const Iteration& it, EngineState& state) {
   std::copy(std::begin(it.Z), std::end(it.Z), state.IterZ);
 }
 
+// What depends on the column alone, computed once per frame.
+struct FrameColumns {
+  long double u[ColorPlanes::kColumns];
+
+  explicit FrameColumns(std::int32_t width) {
+    const long double w = width;
+    for (std::int32_t c = 0; c < width; ++c) u[c] = static_cast<long double>(c) / w - 0.5L;
+  }
+};
+
 // Computes row r of the frame into `out`. On an arithmetic error the failing
 // cell is set to 0, `error` says which, and the failing column is returned;
 // otherwise -1. The error flags are sticky and cleared once per thread and
 // frame, so the first pixel after which one is raised is the one that failed.
 template <class M, AlgorithmFunction<M> Algorithm>
-std::int32_t computeRow(PixelInput& in, Iteration& it, ColorPlanes& out, std::int32_t r,
-                        std::int32_t width, ArithmeticError& error) {
+std::int32_t computeRow(PixelInput& in, Iteration& it, const FrameColumns& columns,
+                        ColorPlanes& out, std::int32_t r, std::int32_t width,
+                        ArithmeticError& error) {
   in.row = r;
   in.v = in.row / in.height - 0.5L;
   for (std::int32_t c = 0; c < width; ++c) {
     in.column = c;
-    in.u = in.column / in.width - 0.5L;
+    in.u = columns.u[c];
     const Rgb rgb = Algorithm(in, it);
     const std::size_t cell = ColorPlanes::index(r, c);
     settle(it, rgb);
@@ -96,6 +107,7 @@ PixelInput frameInput(const Fractals& fractals, std::int32_t width, std::int32_t
 template <class M, AlgorithmFunction<M> Algorithm>
 struct ParallelFrame {
   PixelInput input;
+  const FrameColumns* columns = nullptr;
   Iteration start;
   ColorPlanes* staging = nullptr;
   std::int32_t width = 0;
@@ -121,7 +133,7 @@ struct ParallelFrame {
       if (std::int64_t{r} * frame.width > frame.firstError.load(std::memory_order_relaxed)) break;
       ArithmeticError error = ArithmeticError::None;
       const std::int32_t c =
-          computeRow<M, Algorithm>(in, it, *frame.staging, r, frame.width, error);
+          computeRow<M, Algorithm>(in, it, *frame.columns, *frame.staging, r, frame.width, error);
       if (c >= 0) {
         const std::int64_t index = std::int64_t{r} * frame.width + c;
         const std::lock_guard<std::mutex> lock(frame.errorMutex);
@@ -155,6 +167,8 @@ template <class M, AlgorithmFunction<M> Algorithm>
 FrameOutcome computePixelsInParallel(Fractals& fractals, std::int32_t width, std::int32_t height,
                                      FramePool& pool) {
   ParallelFrame<M, Algorithm> frame;
+  const FrameColumns columns(width);
+  frame.columns = &columns;
   frame.input = frameInput<M>(fractals, width, height);
   loadIteration(fractals.state, frame.start);
   frame.staging = &pool.staging();
@@ -185,11 +199,13 @@ FrameOutcome computePixels(Fractals& fractals, std::int32_t width, std::int32_t 
   Iteration it;
   loadIteration(fractals.state, it);
   PixelInput in = frameInput<M>(fractals, width, height);
+  const FrameColumns columns(width);
   FrameOutcome outcome;
   M::clearErrors();
   for (std::int32_t r = 0; r < height; ++r) {
     ArithmeticError error = ArithmeticError::None;
-    const std::int32_t c = computeRow<M, Algorithm>(in, it, fractals.planes, r, width, error);
+    const std::int32_t c =
+        computeRow<M, Algorithm>(in, it, columns, fractals.planes, r, width, error);
     if (c >= 0) {
       outcome = FrameOutcome{error, r, c};
       break;
