@@ -8,6 +8,8 @@
 // failures to the user (the failures leave as DrawingAreaError).
 #include "platform/win32/win32_direct_draw.h"
 
+#include "platform/win32/win32_frame_image.h"
+
 #include <windows.h>
 // <windows.h> renames LoadImage to LoadImageA, which would rename the area's
 // operation here.
@@ -366,19 +368,11 @@ void DirectDrawArea::LoadImage(const FrameImage& image) {
   release(state.surface);
   state.surface = createDrawingSurface(state, image.width(), image.height());
 
-  BITMAPINFO format{};
-  format.bmiHeader.biSize = sizeof format.bmiHeader;
-  format.bmiHeader.biWidth = image.width();
-  format.bmiHeader.biHeight = -image.height();  // rows from the top
-  format.bmiHeader.biPlanes = 1;
-  format.bmiHeader.biBitCount = FrameImage::kBitsPerPixel;
-  format.bmiHeader.biCompression = BI_RGB;
   HDC context = nullptr;
   // A surface lost right after its making stays blank until the next
   // readiness test restores it.
   if (FAILED(state.surface->GetDC(&context))) return;
-  StretchDIBits(context, 0, 0, image.width(), image.height(), 0, 0, image.width(), image.height(),
-                image.data(), &format, DIB_RGB_COLORS, SRCCOPY);
+  drawFrameImage(reinterpret_cast<std::uintptr_t>(context), image);
   state.surface->ReleaseDC(context);
 }
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/win32/win32_frame_image.h"
 #include "platform/win32/win32_password.h"
 #include "presentation/frame_image.h"
 #include "shell/preview.h"
@@ -49,18 +50,7 @@ void PaintPreview(HWND window) {
 
   PAINTSTRUCT paint;
   HDC dc = BeginPaint(window, &paint);
-  if (image.width() > 0 && image.height() > 0) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = image.width();
-    info.bmiHeader.biHeight = -image.height();  // rows from the top
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = FrameImage::kBitsPerPixel;
-    info.bmiHeader.biCompression = BI_RGB;
-    SetDIBitsToDevice(dc, 0, 0, static_cast<DWORD>(image.width()),
-                      static_cast<DWORD>(image.height()), 0, 0, 0,
-                      static_cast<UINT>(image.height()), image.data(), &info, DIB_RGB_COLORS);
-  }
+  drawFrameImage(reinterpret_cast<std::uintptr_t>(dc), image);
   // A window larger than the planes shows black beyond the frame.
   RECT client{};
   GetClientRect(window, &client);
