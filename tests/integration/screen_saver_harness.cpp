@@ -118,6 +118,39 @@ bool settle(HWND window) {
   return true;
 }
 
+std::optional<LRESULT> sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  if (!SendMessageTimeoutA(window, message, wParam, lParam, SMTO_ABORTIFHUNG, kPatience, &result))
+    return std::nullopt;
+  return static_cast<LRESULT>(result);
+}
+
+std::vector<HWND> childWindowsOf(HWND parent) {
+  std::vector<HWND> children;
+  for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    children.push_back(child);
+  return children;
+}
+
+RECT placeIn(HWND window, HWND parent) {
+  RECT rect{};
+  GetWindowRect(window, &rect);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+HWND focusOf(HWND window) {
+  GUITHREADINFO info{};
+  info.cbSize = sizeof info;
+  if (!GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info)) return nullptr;
+  return info.hwndFocus;
+}
+
+std::string describe(const RECT& rect) {
+  return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") " +
+         std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top);
+}
+
 WindowCreationWatcher* WindowCreationWatcher::current_ = nullptr;
 
 WindowCreationWatcher::WindowCreationWatcher(DWORD processId) {
@@ -146,6 +179,95 @@ void CALLBACK WindowCreationWatcher::onEvent(HWINEVENTHOOK, DWORD event, HWND wi
   if (IsWindow(window) && (GetWindowLongPtrA(window, GWL_STYLE) & WS_CHILD)) return;
   const std::string name = windowClass(window);
   current_->created_.push_back(name.empty() ? "?" : name);
+}
+
+// ---------------------------------------------------------------------------
+// A window of the test's own
+
+namespace {
+
+constexpr const char* kHostWindowClass = "GlimmerweaveTestHost";
+
+// Registers the host windows' class once: no background brush, so that nothing
+// paints over what the children draw.
+bool registerHostWindowClass() {
+  static const bool registered = [] {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcA;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kHostWindowClass;
+    return RegisterClassA(&windowClass) != 0;
+  }();
+  return registered;
+}
+
+}  // namespace
+
+HostWindow::HostWindow(const RECT& area) {
+  if (!registerHostWindowClass()) return;
+  window_ =
+      CreateWindowExA(WS_EX_TOPMOST, kHostWindowClass, "Glimmerweave test host",
+                      WS_POPUP | WS_VISIBLE, area.left, area.top, area.right - area.left,
+                      area.bottom - area.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  pumpMessages();
+}
+
+HostWindow::~HostWindow() {
+  destroy();
+}
+
+bool HostWindow::destroy() {
+  if (!window_) return true;
+  const bool destroyed = DestroyWindow(window_) != FALSE;
+  window_ = nullptr;
+  pumpMessages();
+  return destroyed;
+}
+
+namespace {
+
+LRESULT CALLBACK painterProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC context = BeginPaint(window, &paint);
+      const COLORREF colour =
+          RGB((kPainterColour >> 16) & 0xFF, (kPainterColour >> 8) & 0xFF, kPainterColour & 0xFF);
+      HBRUSH brush = CreateSolidBrush(colour);
+      RECT client{};
+      GetClientRect(window, &client);
+      FillRect(context, &client, brush);
+      DeleteObject(brush);
+      EndPaint(window, &paint);
+      return 0;
+    }
+    case WM_DESTROY:
+      PostQuitMessage(0);
+      return 0;
+    default:
+      return DefWindowProcA(window, message, wParam, lParam);
+  }
+}
+
+}  // namespace
+
+int runChildPainter(HWND parent) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = painterProcedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.lpszClassName = kPainterClass;
+  RECT area{};
+  if (!RegisterClassA(&windowClass) || !GetWindowRect(parent, &area)) return 1;
+  if (!CreateWindowExA(0, kPainterClass, "", WS_CHILD | WS_VISIBLE, 0, 0, area.right - area.left,
+                       area.bottom - area.top, parent, nullptr, windowClass.hInstance, nullptr))
+    return 1;
+  MSG message;
+  while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+  return 0;
 }
 
 // ---------------------------------------------------------------------------
@@ -275,9 +397,14 @@ SavedValue::~SavedValue() {
 // Screen and input
 
 Screenshot captureScreen() {
+  return captureScreen(RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+Screenshot captureScreen(const RECT& area) {
   Screenshot shot;
-  shot.width = GetSystemMetrics(SM_CXSCREEN);
-  shot.height = GetSystemMetrics(SM_CYSCREEN);
+  shot.width = area.right - area.left;
+  shot.height = area.bottom - area.top;
+  if (shot.width <= 0 || shot.height <= 0) return Screenshot{};
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   BITMAPINFO info{};
@@ -291,7 +418,8 @@ Screenshot captureScreen() {
   HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
   if (bitmap && bits) {
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, 0, 0, SRCCOPY | CAPTUREBLT)) {
+    if (BitBlt(memory, 0, 0, shot.width, shot.height, screen, area.left, area.top,
+               SRCCOPY | CAPTUREBLT)) {
       GdiFlush();
       const auto* first = static_cast<const std::uint32_t*>(bits);
       shot.pixels.assign(first, first + static_cast<std::size_t>(shot.width) * shot.height);
@@ -303,6 +431,21 @@ Screenshot captureScreen() {
   DeleteDC(memory);
   ReleaseDC(nullptr, screen);
   return shot;
+}
+
+Screenshot cropped(const Screenshot& shot, int left, int top, int width, int height) {
+  Screenshot part;
+  if (left < 0 || top < 0 || width <= 0 || height <= 0 || left + width > shot.width ||
+      top + height > shot.height || shot.pixels.empty())
+    return part;
+  part.width = width;
+  part.height = height;
+  part.pixels.reserve(static_cast<std::size_t>(width) * height);
+  for (int y = top; y < top + height; ++y) {
+    const auto row = shot.pixels.begin() + static_cast<std::ptrdiff_t>(y) * shot.width;
+    part.pixels.insert(part.pixels.end(), row + left, row + left + width);
+  }
+  return part;
 }
 
 double litShare(const Screenshot& shot) {
@@ -322,6 +465,43 @@ double differingShare(const Screenshot& a, const Screenshot& b) {
   for (std::size_t index = 0; index < a.pixels.size(); ++index)
     if (a.pixels[index] != b.pixels[index]) ++differing;
   return static_cast<double>(differing) / static_cast<double>(a.pixels.size());
+}
+
+bool borderIs(const Screenshot& shot, std::uint32_t colour) {
+  if (shot.pixels.empty()) return false;
+  const auto at = [&](int x, int y) {
+    return shot.pixels[static_cast<std::size_t>(y) * shot.width + x];
+  };
+  for (int x = 0; x < shot.width; ++x)
+    if (at(x, 0) != colour || at(x, shot.height - 1) != colour) return false;
+  for (int y = 0; y < shot.height; ++y)
+    if (at(0, y) != colour || at(shot.width - 1, y) != colour) return false;
+  return true;
+}
+
+EdgeShares edgeShares(const Screenshot& shot) {
+  EdgeShares shares;
+  if (shot.width < 2 || shot.height < 2 || shot.pixels.empty()) return shares;
+  const auto at = [&](int x, int y) {
+    return shot.pixels[static_cast<std::size_t>(y) * shot.width + x];
+  };
+  std::vector<bool> columnEdge(static_cast<std::size_t>(shot.width), false);
+  std::vector<bool> rowEdge(static_cast<std::size_t>(shot.height), false);
+  for (int y = 0; y < shot.height; ++y) {
+    for (int x = 0; x < shot.width; ++x) {
+      if (x > 0 && at(x, y) != at(x - 1, y)) columnEdge[static_cast<std::size_t>(x)] = true;
+      if (y > 0 && at(x, y) != at(x, y - 1)) rowEdge[static_cast<std::size_t>(y)] = true;
+    }
+  }
+  const auto share = [](const std::vector<bool>& edges) {
+    std::size_t count = 0;
+    for (const bool edge : edges) count += edge ? 1 : 0;
+    // The first column (row) has none before it.
+    return static_cast<double>(count) / static_cast<double>(edges.size() - 1);
+  };
+  shares.columns = share(columnEdge);
+  shares.rows = share(rowEdge);
+  return shares;
 }
 
 bool saveBitmap(const Screenshot& shot, const std::string& path) {
@@ -360,6 +540,30 @@ bool pressKey(WORD virtualKey) {
 
 bool moveCursorTo(int x, int y) {
   return SetCursorPos(x, y) != FALSE;
+}
+
+bool clickButton(MouseButton button) {
+  DWORD down = MOUSEEVENTF_LEFTDOWN, up = MOUSEEVENTF_LEFTUP;
+  if (button == MouseButton::kRight) {
+    down = MOUSEEVENTF_RIGHTDOWN;
+    up = MOUSEEVENTF_RIGHTUP;
+  } else if (button == MouseButton::kMiddle) {
+    down = MOUSEEVENTF_MIDDLEDOWN;
+    up = MOUSEEVENTF_MIDDLEUP;
+  }
+  INPUT inputs[2] = {};
+  for (INPUT& input : inputs) input.type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = down;
+  inputs[1].mi.dwFlags = up;
+  return SendInput(2, inputs, sizeof(INPUT)) == 2;
+}
+
+bool clickAt(int x, int y, MouseButton button) {
+  return moveCursorTo(x, y) && clickButton(button);
+}
+
+POINT centreOf(const RECT& rect) {
+  return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
 POINT cursorPosition() {

@@ -1,7 +1,8 @@
 // What the integration tests need to drive the real screen saver program from
-// outside: starting it and waiting for it, finding its windows, watching the
-// windows it creates, the registry keys it reads and writes (saved and put
-// back), screenshots of the whole screen, and input as the user would give it.
+// outside: starting it and waiting for it, finding its windows and their
+// controls, watching the windows it creates, a window of the test's own for it
+// to draw into, the registry keys it reads and writes (saved and put back),
+// screenshots of the screen or a part of it, and input as the user would give it.
 //
 // Waits are bounded polls with generous limits: the tests never assert how
 // fast the program is, only what it does eventually (or, for "keeps running",
@@ -82,6 +83,18 @@ std::string windowText(HWND window);
 // two round trips through its message queue. False if the window went away.
 bool settle(HWND window);
 
+// Sends a message that carries no pointers (so it also works for windows of another
+// process) and returns its result, or nothing when the window did not answer.
+std::optional<LRESULT> sendMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The direct child windows of `parent`, in z-order.
+std::vector<HWND> childWindowsOf(HWND parent);
+// The window's rectangle in `parent`'s client coordinates.
+RECT placeIn(HWND window, HWND parent);
+// The window that has the keyboard focus in `window`'s thread, or null.
+HWND focusOf(HWND window);
+std::string describe(const RECT& rect);
+
 // Records which windows a process creates, from the moment it is made (install
 // before the process runs). One watcher at a time.
 class WindowCreationWatcher {
@@ -104,6 +117,38 @@ class WindowCreationWatcher {
   std::vector<std::string> created_;
   static WindowCreationWatcher* current_;
 };
+
+// ---------------------------------------------------------------------------
+// A window of the test's own
+
+// A visible top-level window of this test program, which a program under test can
+// put its windows into: no frame, above all others, painted by nobody (its area
+// shows only what its children draw). Destroyed on destruction unless gone already.
+class HostWindow {
+ public:
+  // The window's client area (and so its outer rectangle) on the screen.
+  explicit HostWindow(const RECT& area);
+  HostWindow(const HostWindow&) = delete;
+  HostWindow& operator=(const HostWindow&) = delete;
+  ~HostWindow();
+
+  HWND handle() const { return window_; }
+  // Destroys the window, and with it the children other programs put into it.
+  bool destroy();
+
+ private:
+  HWND window_ = nullptr;
+};
+
+// The class and colour (0x00RRGGBB) of runChildPainter's window.
+inline constexpr const char* kPainterClass = "GlimmerweaveTestPainter";
+inline constexpr std::uint32_t kPainterColour = 0x00FF00FF;
+// The test program's own stand-in for another program's window inside a
+// HostWindow: a child of `parent`, at its size, painted in kPainterColour, until
+// it is destroyed with its parent. Returns the exit status for the program; run
+// in a process of its own, it shows whether this system shows what another
+// process draws into a child of the test's window.
+int runChildPainter(HWND parent);
 
 // ---------------------------------------------------------------------------
 // Registry
@@ -166,10 +211,25 @@ struct Screenshot {
 };
 
 Screenshot captureScreen();
+// The part `area` (screen coordinates) of the screen.
+Screenshot captureScreen(const RECT& area);
+// The part of a shot from (left, top), `width` x `height` pixels.
+Screenshot cropped(const Screenshot& shot, int left, int top, int width, int height);
 // The share of pixels (0..1) with a colour channel above a dark grey.
 double litShare(const Screenshot& shot);
 // The share of pixels (0..1) that differ between two shots of the same size.
 double differingShare(const Screenshot& a, const Screenshot& b);
+// True when the shot's outermost rows and columns are all of `colour` (0x00RRGGBB).
+bool borderIs(const Screenshot& shot, std::uint32_t colour);
+// Where a picture's colour changes: the share of the columns (rows) at which the colour
+// differs from the column (row) before it in at least one row (column). A picture
+// stretched n times from a smaller one changes colour only at every n-th column and
+// row; one shown pixel for pixel, almost everywhere.
+struct EdgeShares {
+  double columns = 0;
+  double rows = 0;
+};
+EdgeShares edgeShares(const Screenshot& shot);
 // Writes the shot as a .bmp file (for looking at a failure); false on failure.
 bool saveBitmap(const Screenshot& shot, const std::string& path);
 
@@ -177,6 +237,13 @@ bool saveBitmap(const Screenshot& shot, const std::string& path);
 bool pressKey(WORD virtualKey);
 // Puts the cursor at (x, y) in screen pixels, as a mouse movement would.
 bool moveCursorTo(int x, int y);
+enum class MouseButton { kLeft, kRight, kMiddle };
+// Presses and releases a mouse button where the cursor is.
+bool clickButton(MouseButton button = MouseButton::kLeft);
+// Moves the cursor to (x, y) and clicks there.
+bool clickAt(int x, int y, MouseButton button = MouseButton::kLeft);
+// The centre of a rectangle.
+POINT centreOf(const RECT& rect);
 POINT cursorPosition();
 
 // ---------------------------------------------------------------------------

@@ -7,181 +7,31 @@
 //
 //   screen_saver_integration_test --screen-saver=PATH [--password-component=PATH]
 //                                 [--gtest_filter=...]
+//   screen_saver_integration_test --paint-child=HANDLE
 //
-// PATH may be a Unix path (it is then taken as one on Wine's drive Z:).
+// PATH may be a Unix path (it is then taken as one on Wine's drive Z:). The second
+// form is the painter some cases start (runChildPainter). The settings dialog and
+// the control-panel preview have files of their own; the full-screen run's cases
+// are here.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
-#include <memory>
 #include <string>
 
 #include "password_component_protocol.h"
 #include "screen_saver_harness.h"
+#include "screen_saver_run.h"
 
 namespace glimmerweave::integration {
 namespace {
 
-std::string screenSaverPath;        // the program under test
-std::string passwordComponentPath;  // the test's own PASSWORD.CPL
-
-constexpr const char* kSettingsKey = "Software\\Glimmerweave";
-constexpr const char* kDesktopKey = "Control Panel\\Desktop";
-constexpr const char* kUsePasswordValue = "ScreenSaveUsePassword";
 constexpr const char* kRunWindowClass = "TForm1";
 constexpr const char* kDialogClass = "#32770";
 constexpr const char* kTitle = "Glimmerweave";
-
-// A picture counts as shown when this share of the screen is not dark, and as
-// changed when this share of its pixels changed.
-constexpr double kLitShare = 0.05;
-constexpr double kChangedShare = 0.01;
-// How long after the picture first showed up the tests look again whether it changes.
-constexpr DWORD kLookAgainAfter = 1'000;
-// How long a run that should go on is given to end wrongly after it took in the input.
-constexpr DWORD kGraceToEnd = 1'000;
-
-std::string describe(const std::vector<std::string>& names) {
-  std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + ("\"" + name + "\"");
-  return text.empty() ? "none" : text;
-}
-
-std::string describe(POINT point) {
-  return "(" + std::to_string(point.x) + ", " + std::to_string(point.y) + ")";
-}
-
-class ScreenSaverRun : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_FALSE(screenSaverPath.empty()) << "no --screen-saver=PATH given";
-    screenWidth_ = GetSystemMetrics(SM_CXSCREEN);
-    screenHeight_ = GetSystemMetrics(SM_CYSCREEN);
-    // The run measures mouse movements from where the cursor stands when it starts.
-    start_ = POINT{screenWidth_ / 2, screenHeight_ / 2};
-    ASSERT_TRUE(moveCursorTo(start_.x, start_.y));
-    ASSERT_TRUE(waitUntil([&] {
-      const POINT now = cursorPosition();
-      return now.x == start_.x && now.y == start_.y;
-    })) << "the cursor did not go to "
-        << describe(start_) << "; it is at " << describe(cursorPosition());
-  }
-
-  // Starts `program` (the screen saver by default) with `arguments`, watching
-  // from the start which windows it creates.
-  void startScreenSaver(const std::string& arguments, std::string program = {},
-                        const std::string& folder = {}) {
-    if (program.empty()) program = windowsPath(screenSaverPath);
-    process_ = std::make_unique<ChildProcess>();
-    std::string error;
-    ASSERT_TRUE(process_->startSuspended(program, arguments,
-                                         folder.empty() ? folderOf(program) : folder, error))
-        << error;
-    watcher_ = std::make_unique<WindowCreationWatcher>(process_->id());
-    ASSERT_TRUE(watcher_->installed())
-        << "cannot watch the windows the program creates: " << systemMessage(GetLastError());
-    process_->resume();
-  }
-
-  // Waits for the run's visible window; fails the case when it does not come.
-  void waitForRunWindow(HWND& window) {
-    window = nullptr;
-    const bool shown = waitUntil(
-        [&] {
-          window = visibleWindowOf(process_->id(), kRunWindowClass);
-          return window != nullptr || !process_->running();
-        },
-        kStartPatience);
-    ASSERT_TRUE(shown && window) << (process_->running()
-                                         ? "no visible \"TForm1\" window appeared"
-                                         : "the program ended (exit code " +
-                                               std::to_string(process_->exitCode()) +
-                                               ") without showing a \"TForm1\" window");
-  }
-
-  // Checks that the screen shows a picture that keeps changing: once the screen is
-  // lit, a screenshot taken a while later and then one that differs from it.
-  // `label` names the .bmp files saved on failure.
-  ::testing::AssertionResult animates(const std::string& label) {
-    Screenshot first;
-    if (!waitUntil([&] {
-          first = captureScreen();
-          return litShare(first) >= kLitShare;
-        })) {
-      saveBitmap(first, label + "-dark.bmp");
-      return ::testing::AssertionFailure()
-             << "the screen stayed dark (" << litShare(first) * 100
-             << "% lit; the screenshot is in " << label << "-dark.bmp)";
-    }
-    // Not the first frames only: the picture must still change a while later.
-    Sleep(kLookAgainAfter);
-    first = captureScreen();
-    Screenshot later;
-    double changed = 0;
-    if (!waitUntil([&] {
-          later = captureScreen();
-          changed = differingShare(first, later);
-          return changed >= kChangedShare && litShare(later) >= kLitShare;
-        })) {
-      saveBitmap(first, label + "-first.bmp");
-      saveBitmap(later, label + "-later.bmp");
-      return ::testing::AssertionFailure()
-             << "the picture did not change: " << changed * 100
-             << "% of the pixels differ, the later shot is " << litShare(later) * 100
-             << "% lit (screenshots in " << label << "-first.bmp and " << label << "-later.bmp)";
-    }
-    return ::testing::AssertionSuccess();
-  }
-
-  // Waits until the run's window is the foreground window, which gets key presses.
-  ::testing::AssertionResult inForeground(HWND window) {
-    if (waitUntil([&] { return GetForegroundWindow() == window; }))
-      return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "the run's window never became the foreground window (it is a window of class \""
-           << windowClass(GetForegroundWindow()) << "\"), so key presses cannot reach it";
-  }
-
-  // Checks that the run is still going after it took in the input given so far.
-  ::testing::AssertionResult stillRunning(HWND window) {
-    if (!settle(window)) return ::testing::AssertionFailure() << "the run's window went away";
-    if (process_->waitForExit(kGraceToEnd))
-      return ::testing::AssertionFailure()
-             << "the program ended (exit code " << process_->exitCode() << ")";
-    if (!IsWindow(window) || !IsWindowVisible(window))
-      return ::testing::AssertionFailure() << "the run's window is no longer shown";
-    return ::testing::AssertionSuccess();
-  }
-
-  // Checks that the program ends, with exit code 0.
-  ::testing::AssertionResult endsCleanly() {
-    if (!process_->waitForExit(kPatience))
-      return ::testing::AssertionFailure() << "the program is still running";
-    if (process_->exitCode() != 0)
-      return ::testing::AssertionFailure()
-             << "the program ended with exit code " << process_->exitCode();
-    return ::testing::AssertionSuccess();
-  }
-
-  int screenWidth_ = 0, screenHeight_ = 0;
-  POINT start_{};
-  std::unique_ptr<ChildProcess> process_;
-  std::unique_ptr<WindowCreationWatcher> watcher_;
-};
-
-// The five settings as REG_DWORD numbers by name; a value of another type or size
-// shows as the number 0xDEADBEEF so that it cannot pass for a setting.
-std::map<std::string, DWORD> storedSettings() {
-  std::map<std::string, DWORD> settings;
-  for (const auto& [name, value] : readValues(HKEY_CURRENT_USER, kSettingsKey)) {
-    DWORD number = 0xDEADBEEF;
-    if (value.type == REG_DWORD && value.data.size() == sizeof number)
-      std::memcpy(&number, value.data.data(), sizeof number);
-    settings[name] = number;
-  }
-  return settings;
-}
 
 // ---------------------------------------------------------------------------
 // Password change request
@@ -220,7 +70,7 @@ TEST_F(ScreenSaverRun, FirstRunStoresDefaultsCoversTheScreenAnimatesAndEndsOnAKe
 
   ASSERT_NO_FATAL_FAILURE(startScreenSaver("/s"));
   HWND window = nullptr;
-  ASSERT_NO_FATAL_FAILURE(waitForRunWindow(window));
+  ASSERT_NO_FATAL_FAILURE(waitForWindow(kRunWindowClass, window));
   EXPECT_TRUE(watcher_->sawClass(kRunWindowClass))
       << "windows seen created: " << describe(watcher_->created());
 
@@ -238,9 +88,7 @@ TEST_F(ScreenSaverRun, FirstRunStoresDefaultsCoversTheScreenAnimatesAndEndsOnAKe
   EXPECT_EQ(frame.right, screenWidth_);
   EXPECT_EQ(frame.bottom, screenHeight_);
 
-  const std::map<std::string, DWORD> defaults{
-      {"Speed", 3}, {"Brightness", 100}, {"Algoritm", 15}, {"Detail", 5}, {"Rands", 0}};
-  EXPECT_EQ(storedSettings(), defaults);
+  EXPECT_EQ(storedSettings(), firstRunSettings());
 
   EXPECT_TRUE(animates("first-run"));
 
@@ -256,7 +104,7 @@ TEST_F(ScreenSaverRun, MouseMovementsOfFivePixelsKeepTheRunAndSixPixelsEndIt) {
   ASSERT_TRUE(deleteKey(HKEY_CURRENT_USER, kSettingsKey));  // the defaults, which animate
   ASSERT_NO_FATAL_FAILURE(startScreenSaver("/s"));
   HWND window = nullptr;
-  ASSERT_NO_FATAL_FAILURE(waitForRunWindow(window));
+  ASSERT_NO_FATAL_FAILURE(waitForWindow(kRunWindowClass, window));
   // Only a run that shows its picture measures movements.
   ASSERT_TRUE(animates("before-moving"));
 
@@ -299,7 +147,7 @@ TEST_F(ScreenSaverRun, WrongPasswordKeepsTheRunGoingAndTheRightOneEndsIt) {
   ASSERT_NO_FATAL_FAILURE(
       startScreenSaver("/s", folder.path() + "\\glimmerweave.scr", folder.path()));
   HWND window = nullptr;
-  ASSERT_NO_FATAL_FAILURE(waitForRunWindow(window));
+  ASSERT_NO_FATAL_FAILURE(waitForWindow(kRunWindowClass, window));
   ASSERT_TRUE(animates("before-asking"));
   EXPECT_EQ(calls(), 0u) << "the password was asked before any input";
 
@@ -393,7 +241,7 @@ TEST_F(ScreenSaverRun, MissingSpeedValueIsReportedAndTheRunStillAnimates) {
                            reinterpret_cast<LPARAM>(parts.buttons.front())));
   ASSERT_TRUE(waitUntil([&] { return !IsWindow(box); })) << "the message box stayed open";
   HWND window = nullptr;
-  ASSERT_NO_FATAL_FAILURE(waitForRunWindow(window));
+  ASSERT_NO_FATAL_FAILURE(waitForWindow(kRunWindowClass, window));
   EXPECT_TRUE(animates("after-the-error"));
   EXPECT_EQ(visibleWindowOf(process_->id(), kDialogClass), nullptr)
       << "another message box came up";
@@ -414,6 +262,13 @@ int main(int argc, char** argv) {
     const std::string argument = argv[index];
     const std::string screenSaverOption = "--screen-saver=";
     const std::string componentOption = "--password-component=";
+    const std::string painterOption = "--paint-child=";
+    if (argument.rfind(painterOption, 0) == 0) {
+      // The program's other role: the painter a case starts to find out what the
+      // system shows (see runChildPainter).
+      const auto handle = std::strtoull(argument.c_str() + painterOption.size(), nullptr, 10);
+      return runChildPainter(reinterpret_cast<HWND>(static_cast<std::uintptr_t>(handle)));
+    }
     if (argument.rfind(screenSaverOption, 0) == 0) {
       screenSaverPath = argument.substr(screenSaverOption.size());
     } else if (argument.rfind(componentOption, 0) == 0) {
