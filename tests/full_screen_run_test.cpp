@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "fake_drawing_area.h"
+#include "registry_test_support.h"
 
 namespace glimmerweave {
 namespace {
@@ -67,11 +68,7 @@ class FullScreen : public ::testing::Test {
 };
 
 TEST_F(FullScreen, CreationLoadsStartsAndTakesTheDisplay) {
-  registry.setDword("Speed", 4);
-  registry.setDword("Brightness", 80);
-  registry.setDword("Algoritm", 22);
-  registry.setDword("Detail", 3);
-  registry.setDword("Rands", 0);
+  testing::storeSettings(registry, 4, 80, 22, 3, 0);
   create();
   EXPECT_EQ(fractals->settings.Algorithm, 22);
   EXPECT_EQ(fractals->EngineBrightness, 80);
@@ -229,11 +226,7 @@ TEST_F(FullScreen, ASetUpThatWorksLaterCompletesTheStart) {
 }
 
 TEST_F(FullScreen, RandomAlgorithmPicksFrom0To14AndKeepsTheStore) {
-  registry.setDword("Speed", 3);
-  registry.setDword("Brightness", 100);
-  registry.setDword("Algoritm", 31);
-  registry.setDword("Detail", 5);
-  registry.setDword("Rands", 1);
+  testing::storeSettings(registry, 3, 100, 31, 5, 1);
   create();
   EXPECT_GE(fractals->settings.Algorithm, 0);
   EXPECT_LE(fractals->settings.Algorithm, 14);

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "fake_drawing_area.h"
+#include "registry_test_support.h"
 #include "settings/settings_store.h"
 
 namespace glimmerweave {
@@ -37,11 +38,7 @@ class Dialog : public ::testing::Test {
  protected:
   void store(std::uint32_t speed, std::uint32_t brightness, std::uint32_t algorithm,
              std::uint32_t detail, std::uint32_t rands) {
-    registry.setDword("Speed", speed);
-    registry.setDword("Brightness", brightness);
-    registry.setDword("Algoritm", algorithm);
-    registry.setDword("Detail", detail);
-    registry.setDword("Rands", rands);
+    testing::storeSettings(registry, speed, brightness, algorithm, detail, rands);
   }
 
   std::unique_ptr<Fractals> fractals = std::make_unique<Fractals>();

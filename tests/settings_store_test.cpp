@@ -3,19 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "registry_test_support.h"
+
 namespace glimmerweave {
 namespace {
 
 const std::vector<std::string> kStoreOrder = {"Speed", "Brightness", "Algoritm", "Detail", "Rands"};
 
-void storeAll(MemoryRegistry& registry, std::uint32_t speed, std::uint32_t brightness,
-              std::uint32_t algorithm, std::uint32_t detail, std::uint32_t rands) {
-  registry.setDword("Speed", speed);
-  registry.setDword("Brightness", brightness);
-  registry.setDword("Algoritm", algorithm);
-  registry.setDword("Detail", detail);
-  registry.setDword("Rands", rands);
-}
+using testing::storeSettings;
 
 void expectSettings(const FractalSettings& s, int speed, int brightness, int algorithm, int detail,
                     bool random) {
@@ -46,7 +41,7 @@ TEST(LoadSettings, FirstRunWritesTheDefaults) {
 
 TEST(LoadSettings, AllZeroKeyIsAFirstRunAndOverwritten) {
   MemoryRegistry registry;
-  storeAll(registry, 0, 0, 0, 0, 1);
+  storeSettings(registry, 0, 0, 0, 0, 1);
   FractalSettings settings;
   LoadSettings(settings, registry);
   expectSettings(settings, 3, 100, 15, 5, false);
@@ -55,13 +50,13 @@ TEST(LoadSettings, AllZeroKeyIsAFirstRunAndOverwritten) {
 
 TEST(LoadSettings, StoredValuesAreUsedAsTheyAre) {
   MemoryRegistry registry;
-  storeAll(registry, 0, 0, 0, 1, 0);
+  storeSettings(registry, 0, 0, 0, 1, 0);
   FractalSettings settings;
   LoadSettings(settings, registry);
   expectSettings(settings, 0, 0, 0, 1, false);
   EXPECT_TRUE(registry.writeLog.empty());
 
-  storeAll(registry, 11, 250, 34, 0xFFFFFFFFu, 7);
+  storeSettings(registry, 11, 250, 34, 0xFFFFFFFFu, 7);
   LoadSettings(settings, registry);
   expectSettings(settings, 11, 250, 34, -1, true);
   WriteSettings(settings, registry);
@@ -71,7 +66,7 @@ TEST(LoadSettings, StoredValuesAreUsedAsTheyAre) {
 
 TEST(LoadSettings, MissingValueNamesItAndKeepsWhatWasRead) {
   MemoryRegistry registry;
-  storeAll(registry, 4, 50, 9, 2, 0);
+  storeSettings(registry, 4, 50, 9, 2, 0);
   registry.values.erase("Speed");
   FractalSettings settings;
   EXPECT_THROW(
@@ -88,7 +83,7 @@ TEST(LoadSettings, MissingValueNamesItAndKeepsWhatWasRead) {
   EXPECT_TRUE(registry.writeLog.empty()) << "no first-run write after an error";
   EXPECT_FALSE(registry.open);
 
-  storeAll(registry, 4, 50, 9, 2, 0);
+  storeSettings(registry, 4, 50, 9, 2, 0);
   registry.values.erase("Rands");
   settings = FractalSettings{};
   EXPECT_THROW(LoadSettings(settings, registry), RegistryError);
@@ -97,7 +92,7 @@ TEST(LoadSettings, MissingValueNamesItAndKeepsWhatWasRead) {
 
 TEST(LoadSettings, WrongTypeOrSizeIsAnError) {
   MemoryRegistry registry;
-  storeAll(registry, 4, 50, 9, 2, 0);
+  storeSettings(registry, 4, 50, 9, 2, 0);
   registry.values["Algoritm"].type = kRegBinary;
   FractalSettings settings;
   try {
@@ -119,7 +114,7 @@ TEST(LoadSettings, WrongTypeOrSizeIsAnError) {
 
 TEST(LoadSettings, KeyThatCannotBeOpenedGetsDefaultsInMemoryOnly) {
   MemoryRegistry registry;
-  storeAll(registry, 4, 50, 9, 2, 0);
+  storeSettings(registry, 4, 50, 9, 2, 0);
   registry.openFails = true;
   FractalSettings settings;
   LoadSettings(settings, registry);
@@ -143,7 +138,7 @@ TEST(WriteSettings, FailureStopsPartWayAndNamesTheValue) {
 
 TEST(LoadSettingsForStartUp, UnreadFieldsTakeTheDefaults) {
   MemoryRegistry registry;
-  storeAll(registry, 8, 40, 0, 0, 0);
+  storeSettings(registry, 8, 40, 0, 0, 0);
   registry.values.erase("Algoritm");
   FractalSettings settings;
   EXPECT_EQ(loadSettingsForStartUp(settings, registry), "Failed to get data for 'Algoritm'");
