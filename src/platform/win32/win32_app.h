@@ -28,4 +28,21 @@ void runHandler(std::uintptr_t owner, Handler handler) {
   }
 }
 
+// Runs a form's event handlers one at a time. The password dialog and the error
+// box run message loops of their own, which still deliver the form's input:
+// a handler is never entered while another one of the form runs.
+class FormHandlers {
+ public:
+  template <class Handler>
+  void run(std::uintptr_t owner, Handler handler) {
+    if (busy_) return;
+    busy_ = true;
+    runHandler(owner, handler);
+    busy_ = false;
+  }
+
+ private:
+  bool busy_ = false;
+};
+
 }  // namespace glimmerweave::win32

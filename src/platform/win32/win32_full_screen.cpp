@@ -39,15 +39,10 @@ class FullScreenForm : public FullScreenHost {
   FrameTimer& timer() { return timer_; }
   DirectDrawArea& area() { return area_; }
 
-  // Runs a handler; its error is shown in the error box. The password dialog
-  // and the error box run message loops of their own, which still deliver the
-  // form's input: a handler is never entered again while one runs.
+  // Runs a handler, one at a time; its error is shown in the error box.
   template <class Handler>
   void handle(Handler handler) {
-    if (inHandler_) return;
-    inHandler_ = true;
-    runHandler(reinterpret_cast<std::uintptr_t>(window_), handler);
-    inHandler_ = false;
+    handlers_.run(reinterpret_cast<std::uintptr_t>(window_), handler);
   }
 
   // FullScreenHost
@@ -98,7 +93,7 @@ class FullScreenForm : public FullScreenHost {
   DirectDrawArea area_;
   FullScreenRun run_;
   FrameTimer timer_;
-  bool inHandler_ = false;
+  FormHandlers handlers_;
 };
 
 LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -110,15 +110,10 @@ class SettingsForm : public SettingsDialogHost {
   DirectDrawArea& area() { return area_; }
   HWND trackBar(int index) const { return trackBars_[static_cast<std::size_t>(index)]; }
 
-  // Runs a handler; its error is shown in the error box. The error box runs a
-  // message loop of its own, which still delivers the form's messages: a
-  // handler is never entered again while one runs.
+  // Runs a handler, one at a time; its error is shown in the error box.
   template <class Handler>
   void handle(Handler handler) {
-    if (inHandler_) return;
-    inHandler_ = true;
-    runHandler(reinterpret_cast<std::uintptr_t>(window_), handler);
-    inHandler_ = false;
+    handlers_.run(reinterpret_cast<std::uintptr_t>(window_), handler);
   }
 
   // The loop's look at a message before it is dispatched: keys reach the form
@@ -318,7 +313,7 @@ class SettingsForm : public SettingsDialogHost {
   HWND button1_ = nullptr;
   HWND button4_ = nullptr;
   HWND lastFocus_ = nullptr;
-  bool inHandler_ = false;
+  FormHandlers handlers_;
   bool destroyed_ = false;
 };
 
