@@ -18,6 +18,12 @@ std::string errorBoxText(const std::string& message);
 // stacked: events keep arriving while the box waits for the user.
 void showErrorBox(std::uintptr_t owner, const std::string& message);
 
+// The bits per pixel of the screen's device context.
+int desktopBitCount();
+
+// Places the window `window` (an HWND) at the centre of the screen.
+void centreOnScreen(std::uintptr_t window);
+
 // Runs an event handler; an error it throws ends the handler and is shown.
 template <class Handler>
 void runHandler(std::uintptr_t owner, Handler handler) {

@@ -46,12 +46,7 @@ class FullScreenForm : public FullScreenHost {
   }
 
   // FullScreenHost
-  int desktopBitCount() override {
-    HDC screen = GetDC(nullptr);
-    const int bits = GetDeviceCaps(screen, BITSPIXEL);
-    ReleaseDC(nullptr, screen);
-    return bits;
-  }
+  int desktopBitCount() override { return win32::desktopBitCount(); }
   void sizeFormToScreen(int& width, int& height) override {
     SetWindowPos(window_, nullptr, 0, 0, GetSystemMetrics(SM_CXSCREEN),
                  GetSystemMetrics(SM_CYSCREEN), SWP_NOZORDER | SWP_NOACTIVATE);
@@ -60,14 +55,7 @@ class FullScreenForm : public FullScreenHost {
     width = client.right - client.left;
     height = client.bottom - client.top;
   }
-  void centreForm() override {
-    RECT frame{};
-    GetWindowRect(window_, &frame);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-  }
+  void centreForm() override { centreOnScreen(reinterpret_cast<std::uintptr_t>(window_)); }
   void showDrawingArea() override { InvalidateRect(window_, nullptr, FALSE); }
   void hideForm() override { ShowWindow(window_, SW_HIDE); }
   void terminate() override { DestroyWindow(window_); }

@@ -216,12 +216,7 @@ class SettingsForm : public SettingsDialogHost {
   // Shows the form at the centre of the screen, active, with the focus on the
   // Speed slider.
   void showCentred() {
-    RECT frame{};
-    GetWindowRect(window_, &frame);
-    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-    SetWindowPos(window_, nullptr, (GetSystemMetrics(SM_CXSCREEN) - width) / 2,
-                 (GetSystemMetrics(SM_CYSCREEN) - height) / 2, 0, 0,
-                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    centreOnScreen(reinterpret_cast<std::uintptr_t>(window_));
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);
     SetFocus(trackBar(kSpeedSlider));
@@ -235,12 +230,7 @@ class SettingsForm : public SettingsDialogHost {
   void showCheckBox(bool ticked) override {
     SendMessageA(checkBox1_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
   }
-  int desktopBitCount() override {
-    HDC screen = GetDC(nullptr);
-    const int bits = GetDeviceCaps(screen, BITSPIXEL);
-    ReleaseDC(nullptr, screen);
-    return bits;
-  }
+  int desktopBitCount() override { return win32::desktopBitCount(); }
   void setClientSize(int width, int height) override {
     RECT frame{0, 0, width, height};
     AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_STYLE)), FALSE,
