@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "math_backends.h"
+
 namespace glimmerweave {
 namespace {
 
@@ -28,12 +30,7 @@ class AlgorithmPixel : public ::testing::Test {
   Iteration it;
 };
 
-#if GLIMMERWEAVE_HAS_X87
-using Backends = ::testing::Types<X87Math, PortableMath>;
-#else
-using Backends = ::testing::Types<PortableMath>;
-#endif
-TYPED_TEST_SUITE(AlgorithmPixel, Backends);
+TYPED_TEST_SUITE(AlgorithmPixel, testing::MathBackends);
 
 TYPED_TEST(AlgorithmPixel, Algorithm15FirstStep) {
   const Rgb rgb = this->run(15, this->pixel(600, 225));

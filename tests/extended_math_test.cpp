@@ -6,6 +6,8 @@
 
 #include <cmath>
 
+#include "math_backends.h"
+
 namespace glimmerweave {
 namespace {
 
@@ -15,12 +17,7 @@ class ExtendedMath : public ::testing::Test {
   FloatingPointScope scope;
 };
 
-#if GLIMMERWEAVE_HAS_X87
-using Backends = ::testing::Types<X87Math, PortableMath>;
-#else
-using Backends = ::testing::Types<PortableMath>;
-#endif
-TYPED_TEST_SUITE(ExtendedMath, Backends);
+TYPED_TEST_SUITE(ExtendedMath, testing::MathBackends);
 
 constexpr long double kTwo63 = 9223372036854775808.0L;
 
