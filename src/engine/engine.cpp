@@ -1,13 +1,11 @@
 #include "engine/engine.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
-#include <utility>
 
 #include "engine/algorithms.h"
 #include "engine/frame_pool.h"
@@ -37,11 +35,6 @@ std::int32_t clampCell(std::int32_t value) {
   return static_cast<std::int32_t>(std::min<std::int64_t>(magnitude, 255));
 }
 
-template <class M>
-Rgb blackPixel(const PixelInput&, Iteration&) {
-  return Rgb{};
-}
-
 void loadIteration(const EngineState& state, Iteration& it) {
   std::copy(std::begin(state.IterX), std::end(state.IterX), it.X);
   std::copy(std::begin(state.IterY), std::end(state.IterY), it.Y);
@@ -64,20 +57,21 @@ struct FrameColumns {
   }
 };
 
-// Computes row r of the frame into `out`. On an arithmetic error the failing
-// cell is set to 0, `error` says which, and the failing column is returned;
-// otherwise -1. The error flags are sticky and cleared once per thread and
-// frame, so the first pixel after which one is raised is the one that failed.
-template <class M, AlgorithmFunction<M> Algorithm>
-std::int32_t computeRow(PixelInput& in, Iteration& it, const FrameColumns& columns,
-                        ColorPlanes& out, std::int32_t r, std::int32_t width,
-                        ArithmeticError& error) {
+// Computes row r of the frame into `out` with the algorithm's frame terms
+// `terms`. On an arithmetic error the failing cell is set to 0, `error` says
+// which, and the failing column is returned; otherwise -1. The error flags are
+// sticky and cleared once per thread and frame, so the first pixel after which
+// one is raised is the one that failed.
+template <class M, class Algorithm>
+std::int32_t computeRow(PixelInput& in, const typename Algorithm::Terms& terms, Iteration& it,
+                        const FrameColumns& columns, ColorPlanes& out, std::int32_t r,
+                        std::int32_t width, ArithmeticError& error) {
   in.row = r;
   in.v = in.row / in.height - 0.5L;
   for (std::int32_t c = 0; c < width; ++c) {
     in.column = c;
     in.u = columns.u[c];
-    const Rgb rgb = Algorithm(in, it);
+    const Rgb rgb = Algorithm::pixel(in, terms, it);
     const std::size_t cell = ColorPlanes::index(r, c);
     settle(it, rgb);
     if (const ArithmeticError pending = M::pendingError(); pending != ArithmeticError::None) {
@@ -92,21 +86,24 @@ std::int32_t computeRow(PixelInput& in, Iteration& it, const FrameColumns& colum
   return -1;
 }
 
+// The pixels' input as the frame starts, before a pixel's place is filled in.
 template <class M>
-PixelInput frameInput(const Fractals& fractals, std::int32_t width, std::int32_t height) {
-  return framePixelInput<M>(fractals.state.PhaseA, fractals.state.PhaseB, width, height,
-                            static_cast<long double>(fractals.EngineBrightness) * 2.55L,
-                            fractals.state.IterZ[0]);
+PixelInput frameStart(const Fractals& fractals, std::int32_t width, std::int32_t height) {
+  return PixelInput{frameInput<M>(fractals.state.PhaseA, fractals.state.PhaseB, width, height,
+                                  static_cast<long double>(fractals.EngineBrightness) * 2.55L,
+                                  fractals.state.IterZ[0])};
 }
 
 // The frame shared among a pool's threads. Each thread takes the next row not
 // yet taken and computes it into the pool's staging planes, starting from the
 // iteration values the frame started with: every pixel writes the same slots,
-// and what it reads it has written itself or finds as the frame left it, so a
-// row's pixels come out as in raster order on one thread.
-template <class M, AlgorithmFunction<M> Algorithm>
+// and it reads only what it has written itself or what the frame started with
+// (the rule at the top of algorithms.h), so a row's pixels come out as in
+// raster order on one thread.
+template <class M, class Algorithm>
 struct ParallelFrame {
   PixelInput input;
+  typename Algorithm::Terms terms;
   const FrameColumns* columns = nullptr;
   Iteration start;
   ColorPlanes* staging = nullptr;
@@ -124,6 +121,7 @@ struct ParallelFrame {
     auto& frame = *static_cast<ParallelFrame*>(context);
     const FloatingPointScope scope;
     PixelInput in = frame.input;
+    const typename Algorithm::Terms terms = frame.terms;
     Iteration it = frame.start;
     M::clearErrors();
     for (;;) {
@@ -132,8 +130,8 @@ struct ParallelFrame {
       // Rows are taken in order: once one lies past a failure, all later ones do.
       if (std::int64_t{r} * frame.width > frame.firstError.load(std::memory_order_relaxed)) break;
       ArithmeticError error = ArithmeticError::None;
-      const std::int32_t c =
-          computeRow<M, Algorithm>(in, it, *frame.columns, *frame.staging, r, frame.width, error);
+      const std::int32_t c = computeRow<M, Algorithm>(in, terms, it, *frame.columns, *frame.staging,
+                                                      r, frame.width, error);
       if (c >= 0) {
         const std::int64_t index = std::int64_t{r} * frame.width + c;
         const std::lock_guard<std::mutex> lock(frame.errorMutex);
@@ -163,13 +161,14 @@ void commitRows(const ColorPlanes& staging, ColorPlanes& planes, std::int32_t wi
   if (columns > 0) copy(rows, columns);
 }
 
-template <class M, AlgorithmFunction<M> Algorithm>
+template <class M, class Algorithm>
 FrameOutcome computePixelsInParallel(Fractals& fractals, std::int32_t width, std::int32_t height,
                                      FramePool& pool) {
   ParallelFrame<M, Algorithm> frame;
   const FrameColumns columns(width);
   frame.columns = &columns;
-  frame.input = frameInput<M>(fractals, width, height);
+  frame.input = frameStart<M>(fractals, width, height);
+  frame.terms = Algorithm::prepare(frame.input);
   loadIteration(fractals.state, frame.start);
   frame.staging = &pool.staging();
   frame.width = width;
@@ -191,21 +190,22 @@ FrameOutcome computePixelsInParallel(Fractals& fractals, std::int32_t width, std
 
 // Computes the frame's pixels with one algorithm, in raster order on this
 // thread, or spread over the engine's pool.
-template <class M, AlgorithmFunction<M> Algorithm>
+template <class M, class Algorithm>
 FrameOutcome computePixels(Fractals& fractals, std::int32_t width, std::int32_t height) {
   if (fractals.pool && fractals.pool->threads() > 1 && height > 1)
     return computePixelsInParallel<M, Algorithm>(fractals, width, height, *fractals.pool);
 
   Iteration it;
   loadIteration(fractals.state, it);
-  PixelInput in = frameInput<M>(fractals, width, height);
+  PixelInput in = frameStart<M>(fractals, width, height);
+  const typename Algorithm::Terms terms = Algorithm::prepare(in);
   const FrameColumns columns(width);
   FrameOutcome outcome;
   M::clearErrors();
   for (std::int32_t r = 0; r < height; ++r) {
     ArithmeticError error = ArithmeticError::None;
     const std::int32_t c =
-        computeRow<M, Algorithm>(in, it, columns, fractals.planes, r, width, error);
+        computeRow<M, Algorithm>(in, terms, it, columns, fractals.planes, r, width, error);
     if (c >= 0) {
       outcome = FrameOutcome{error, r, c};
       break;
@@ -217,14 +217,11 @@ FrameOutcome computePixels(Fractals& fractals, std::int32_t width, std::int32_t 
 
 using PixelLoop = FrameOutcome (*)(Fractals&, std::int32_t, std::int32_t);
 
-// One pixel loop per algorithm, and a last one for numbers outside 0..34.
-template <class M, std::size_t... I>
-constexpr std::array<PixelLoop, sizeof...(I) + 1> makePixelLoops(std::index_sequence<I...>) {
-  return {&computePixels<M, kAlgorithms<M>[I]>..., &computePixels<M, blackPixel<M>>};
-}
-
-template <class M>
-constexpr auto kPixelLoops = makePixelLoops<M>(std::make_index_sequence<kAlgorithmCount>());
+// An algorithm's pixel loop, compiled for it alone.
+template <class M, class Algorithm>
+struct PixelLoopOf {
+  static constexpr PixelLoop value = &computePixels<M, Algorithm>;
+};
 
 template <class M>
 FrameOutcome computeFrameWith(Fractals& fractals) {
@@ -237,10 +234,7 @@ FrameOutcome computeFrameWith(Fractals& fractals) {
   const std::int32_t height = boundedFrameHeight(fractals.FrameHeight);
   if (width == 0 || height == 0) return FrameOutcome{};
 
-  const std::int32_t algorithm = fractals.settings.Algorithm;
-  const bool known = algorithm >= 0 && algorithm < kAlgorithmCount;
-  return kPixelLoops<M>[known ? std::size_t(algorithm) : std::size_t{kAlgorithmCount}](
-      fractals, width, height);
+  return algorithmEntry<M, PixelLoopOf>(fractals.settings.Algorithm)(fractals, width, height);
 }
 
 }  // namespace
