@@ -4,22 +4,25 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "png_writer.h"
+#include "ppm_writer.h"
 
 namespace glimmerweave {
 namespace {
 
 namespace fs = std::filesystem;
 
-RenderCommand parse(std::vector<std::string> arguments) {
+RenderCommand parse(const std::vector<std::string>& arguments) {
   return parseRenderCommand(arguments);
 }
 
 // The error message for arguments that must be refused.
-std::string refusal(std::vector<std::string> arguments) {
-  const RenderCommand command = parse(std::move(arguments));
+std::string refusal(const std::vector<std::string>& arguments) {
+  const RenderCommand command = parse(arguments);
   EXPECT_EQ(command.kind, RenderCommand::Kind::Error);
   return command.error;
 }
@@ -87,6 +90,19 @@ TEST(RenderCommandLine, RefusesBadOptionsWithAReason) {
   EXPECT_NE(refusal({"--output="}).find("--output needs a file name"), std::string::npos);
 }
 
+TEST(RenderCommandLine, PicksPpmForNamesEndingInPpmInAnyCase) {
+  for (const char* name :
+       {"a.ppm", "a.PPM", "a.Ppm", "dir/x.pPm", "dir\\x.ppm", "a.png.ppm", "frame0007.ppm"})
+    EXPECT_EQ(imageFormatOf(name), ImageFormat::Ppm) << name;
+  for (const char* name : {"a.png", "a", "a.ppm.png", "a.ppmx", "a.pp", "a.ppm ", "dir.ppm/frame",
+                           "dir.ppm\\frame", ".ppm", "dir/.ppm", "appm", "a.jpg"})
+    EXPECT_EQ(imageFormatOf(name), ImageFormat::Png) << name;
+  // Numbered frames keep their format.
+  EXPECT_EQ(imageFormatOf(numberedFileName("clip.PPM", 3)), ImageFormat::Ppm);
+  EXPECT_EQ(imageFormatOf(numberedFileName("clip.png", 3)), ImageFormat::Png);
+  EXPECT_NE(std::string(renderUsage()).find(".ppm"), std::string::npos);
+}
+
 TEST(RenderCommandLine, NumbersFramesBeforeTheExtension) {
   EXPECT_EQ(numberedFileName("out.png", 7), "out0007.png");
   EXPECT_EQ(numberedFileName("dir.v2/frame", 12), "dir.v2/frame0012");
@@ -106,10 +122,16 @@ class RenderFiles : public ::testing::Test {
 
   std::string path(const std::string& name) const { return (directory / name).string(); }
 
-  int run(std::vector<std::string> arguments) {
+  int run(const std::vector<std::string>& arguments) {
     out.str("");
     log.str("");
     return renderMain(arguments, out, log);
+  }
+
+  static std::string bytes(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    EXPECT_TRUE(in) << "cannot open " << file;
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
 
   static RgbImage read(const std::string& file) {
@@ -187,14 +209,126 @@ TEST_F(RenderFiles, ArithmeticErrorWritesThePartialFrame) {
 }
 
 TEST_F(RenderFiles, UnwritableFileIsABadUsage) {
-  EXPECT_EQ(run({"--width", "8", "--height", "8", "--output", path("missing/dir/x.png")}), 2);
-  EXPECT_NE(log.str().find("cannot write"), std::string::npos);
+  const std::string file = path("missing/dir/x.png");
+  EXPECT_EQ(run({"--width", "8", "--height", "8", "--output", file}), 2);
+  EXPECT_NE(log.str().find("cannot write '" + file + "'"), std::string::npos) << log.str();
 }
 
 TEST_F(RenderFiles, EmptyFrameWritesNothing) {
   EXPECT_EQ(run({"--width", "0", "--output", path("empty.png")}), 0);
   EXPECT_FALSE(fs::exists(path("empty.png")));
   EXPECT_NE(log.str().find("no image was written"), std::string::npos);
+}
+
+TEST_F(RenderFiles, PpmHoldsTheSamePixelsAsPng) {
+  const std::vector<std::string> options = {"--algorithm", "12", "--width", "64",
+                                            "--height",    "48", "--seed",  "99"};
+  auto with = [&](const std::string& file) {
+    std::vector<std::string> arguments = options;
+    arguments.insert(arguments.end(), {"--output", path(file)});
+    return arguments;
+  };
+  ASSERT_EQ(run(with("frame.png")), 0) << log.str();
+  ASSERT_EQ(run(with("frame.ppm")), 0) << log.str();
+  const RgbImage png = read(path("frame.png"));
+  ASSERT_EQ(png.width, 64);
+  ASSERT_EQ(png.height, 48);
+  EXPECT_EQ(bytes(path("frame.ppm")),
+            "P6\n64 48\n255\n" + std::string(png.pixels.begin(), png.pixels.end()));
+}
+
+TEST_F(RenderFiles, PpmFramesAreNumberedAndKeepTheirExtension) {
+  ASSERT_EQ(run({"--algorithm", "22", "--width", "8", "--height", "6", "--seed", "5", "--frames",
+                 "2", "--output", path("clip.PPM")}),
+            0)
+      << log.str();
+  for (const char* file : {"clip0000.PPM", "clip0001.PPM"})
+    EXPECT_EQ(bytes(path(file)).substr(0, 11), "P6\n8 6\n255\n") << file;
+  EXPECT_NE(bytes(path("clip0000.PPM")), bytes(path("clip0001.PPM")));
+  EXPECT_FALSE(fs::exists(path("clip.PPM")));
+}
+
+TEST_F(RenderFiles, EmptyPpmFrameWritesNothing) {
+  EXPECT_EQ(run({"--height", "0", "--output", path("empty.ppm")}), 0);
+  EXPECT_FALSE(fs::exists(path("empty.ppm")));
+  EXPECT_NE(log.str().find("no image was written"), std::string::npos);
+}
+
+TEST_F(RenderFiles, UnwritablePpmIsABadUsage) {
+  const std::string file = path("missing/dir/x.ppm");
+  EXPECT_EQ(run({"--width", "8", "--height", "8", "--output", file}), 2);
+  EXPECT_NE(log.str().find("cannot write '" + file + "'"), std::string::npos) << log.str();
+}
+
+// A small image whose bytes include 10 and 13, which a file written in text mode on
+// Windows would change.
+RgbImage sampleImage() {
+  RgbImage image;
+  image.width = 3;
+  image.height = 2;
+  image.pixels = {255, 0, 10, 13, 10, 0, 1, 2, 3, 128, 64, 32, 0, 0, 0, 10, 13, 255};
+  return image;
+}
+
+TEST_F(RenderFiles, PpmWriterWritesTheHeaderAndTheBytesExactly) {
+  const RgbImage image = sampleImage();
+  std::string error;
+  ASSERT_TRUE(writePpm(path("sample.ppm"), image, error)) << error;
+  EXPECT_EQ(bytes(path("sample.ppm")),
+            std::string("P6\n3 2\n255\n") + std::string(image.pixels.begin(), image.pixels.end()));
+}
+
+TEST_F(RenderFiles, PpmWriterRefusesImagesWithoutPixelsOrWithTheWrongCount) {
+  RgbImage image = sampleImage();
+  std::string error;
+  image.width = 0;
+  EXPECT_FALSE(writePpm(path("zero.ppm"), image, error));
+  EXPECT_NE(error.find("at least one pixel"), std::string::npos) << error;
+  EXPECT_FALSE(fs::exists(path("zero.ppm")));
+
+  image = sampleImage();
+  image.pixels.pop_back();
+  error.clear();
+  EXPECT_FALSE(writePpm(path("short.ppm"), image, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(fs::exists(path("short.ppm")));
+
+  error.clear();
+  EXPECT_FALSE(writePpm(path("missing/dir/x.ppm"), sampleImage(), error));
+  EXPECT_NE(error.find("creating the file failed"), std::string::npos) << error;
+}
+
+TEST_F(RenderFiles, PngWriterKeepsEveryPixel) {
+  const RgbImage image = sampleImage();
+  std::string error;
+  ASSERT_TRUE(writePng(path("sample.png"), image, error)) << error;
+  EXPECT_EQ(bytes(path("sample.png")).substr(0, 8), "\x89PNG\r\n\x1a\n");
+  const RgbImage back = read(path("sample.png"));
+  EXPECT_EQ(back.width, 3);
+  EXPECT_EQ(back.height, 2);
+  EXPECT_EQ(back.pixels, image.pixels);
+}
+
+TEST_F(RenderFiles, PngWriterSaysWhatWentWrong) {
+  std::string error;
+  EXPECT_FALSE(writePng(path("missing/dir/x.png"), sampleImage(), error));
+  EXPECT_FALSE(error.empty());
+#ifdef _WIN32
+  // The Windows Imaging Component's failures carry their HRESULT.
+  EXPECT_NE(error.find("HRESULT 0x"), std::string::npos) << error;
+#endif
+
+  RgbImage image = sampleImage();
+  image.pixels.pop_back();
+  error.clear();
+  EXPECT_FALSE(writePng(path("short.png"), image, error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(fs::exists(path("short.png")));
+
+  RgbImage none;
+  error.clear();
+  EXPECT_FALSE(readPng(path("none.png"), none, error));
+  EXPECT_FALSE(error.empty());
 }
 
 TEST_F(RenderFiles, BadOptionsExitWith2AndHelpWith0) {

@@ -1,17 +1,14 @@
-// PNG files of frames through libpng: 8-bit RGB, rows from the top.
+// PNG files of frames: 8-bit RGB, rows from the top. The native build writes and reads
+// them with libpng (libpng_png_writer.cpp), the Windows build with the Windows Imaging
+// Component (wic_png_writer.cpp); the two compress differently, so their files hold the
+// same pixels but not the same bytes.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
+
+#include "rgb_image.h"
 
 namespace glimmerweave {
-
-struct RgbImage {
-  int width = 0;
-  int height = 0;
-  std::vector<std::uint8_t> pixels;  // red, green, blue per pixel, row by row
-};
 
 // Writes the image; on failure returns false and says why in `error`.
 bool writePng(const std::string& path, const RgbImage& image, std::string& error);

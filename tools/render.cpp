@@ -5,6 +5,7 @@
 #include "engine/engine.h"
 #include "engine/frame_pool.h"
 #include "png_writer.h"
+#include "ppm_writer.h"
 
 namespace glimmerweave {
 
@@ -22,6 +23,17 @@ RgbImage frameImage(const Fractals& fractals) {
         image.pixels.push_back(static_cast<std::uint8_t>(plane[cell] & 0xFF));
     }
   return image;
+}
+
+// Writes the frame in the format its file name asks for.
+bool writeImage(const std::string& path, const RgbImage& image, std::string& error) {
+  switch (imageFormatOf(path)) {
+    case ImageFormat::Ppm:
+      return writePpm(path, image, error);
+    case ImageFormat::Png:
+      break;
+  }
+  return writePng(path, image, error);
 }
 
 // Runs one tick; reports an arithmetic error and returns false on one.
@@ -71,7 +83,7 @@ int render(const RenderOptions& options, std::ostream& log) {
       const std::string path =
           options.frames > 1 ? numberedFileName(options.output, frame) : options.output;
       std::string error;
-      if (!writePng(path, frameImage(*fractals), error)) {
+      if (!writeImage(path, frameImage(*fractals), error)) {
         log << "glimmerweave-render: cannot write '" << path << "': " << error << '\n';
         return kRenderBadUsage;
       }

@@ -1,4 +1,4 @@
-// glimmerweave-render's work: a fresh engine, the requested ticks, PNG files.
+// glimmerweave-render's work: a fresh engine, the requested ticks, PNG or PPM files.
 #pragma once
 
 #include <ostream>

@@ -1,4 +1,4 @@
-// glimmerweave-render: renders frames of the animation to PNG files, for
+// glimmerweave-render: renders frames of the animation to PNG or PPM files, for
 // galleries, wallpapers and for checking the engine on any machine.
 #include <iostream>
 #include <string>

@@ -11,9 +11,9 @@ namespace glimmerweave {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: glimmerweave-render --output FILE.png [options]\n"
+    "Usage: glimmerweave-render --output FILE.png|FILE.ppm [options]\n"
     "\n"
-    "Renders frames of the Glimmerweave animation to PNG files.\n"
+    "Renders frames of the Glimmerweave animation to PNG or binary PPM (P6) files.\n"
     "\n"
     "  --algorithm N   algorithm 0..34; other numbers draw black (default 15)\n"
     "  --width W       frame width 0..801 (default 800)\n"
@@ -29,8 +29,11 @@ constexpr const char* kUsage =
     "  --ticks N       ticks computed before the (first) frame, 1..1000000 (default 1)\n"
     "  --frames N      consecutive frames to write, 1..10000 (default 1); more than\n"
     "                  one are numbered FILE0000.png, FILE0001.png, ...\n"
-    "  --output FILE   the PNG file to write\n"
+    "  --output FILE   the file to write: binary PPM (P6, maxval 255) when its name\n"
+    "                  ends in .ppm, in any case (.PPM too), PNG otherwise\n"
     "  --help          show this text\n"
+    "\n"
+    "A frame of width or height 0 writes no file (and says so).\n"
     "\n"
     "Exit status: 0 success, 2 bad options or unwritable file, 3 arithmetic error in a\n"
     "frame (the partial frame is still written).\n";
@@ -92,6 +95,15 @@ const DecimalOption kDecimalOptions[] = {
     {"--step-a", &RenderOptions::stepA},   {"--step-b", &RenderOptions::stepB},
     {"--z0", &RenderOptions::z0},
 };
+
+// Where the extension of the file name in `path` starts (its dot), or npos if it has
+// none. The extension's dot follows the name's first character ("out.png", not ".png").
+std::size_t extensionStart(const std::string& path) {
+  const auto slash = path.find_last_of("/\\");
+  const auto dot = path.find_last_of('.');
+  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+  return dot != std::string::npos && dot > nameStart ? dot : std::string::npos;
+}
 
 RenderCommand failure(std::string message) {
   RenderCommand command;
@@ -156,20 +168,26 @@ RenderCommand parseRenderCommand(const std::vector<std::string>& arguments) {
       options.output = *value;
     }
   }
-  if (options.output.empty()) return failure("no output file: give --output FILE.png (see --help)");
+  if (options.output.empty())
+    return failure("no output file: give --output FILE.png or FILE.ppm (see --help)");
   return command;
 }
 
 std::string numberedFileName(const std::string& path, int index) {
   char number[16];
   std::snprintf(number, sizeof number, "%04d", index);
-  const auto slash = path.find_last_of("/\\");
-  const auto dot = path.find_last_of('.');
-  // The extension's dot follows the name's first character ("out.png", not ".png").
-  const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
-  const bool hasExtension = dot != std::string::npos && dot > nameStart;
-  if (!hasExtension) return path + number;
+  const auto dot = extensionStart(path);
+  if (dot == std::string::npos) return path + number;
   return path.substr(0, dot) + number + path.substr(dot);
+}
+
+ImageFormat imageFormatOf(const std::string& path) {
+  const auto dot = extensionStart(path);
+  if (dot == std::string::npos) return ImageFormat::Png;
+  std::string extension = path.substr(dot);
+  for (char& ch : extension)
+    if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+  return extension == ".ppm" ? ImageFormat::Ppm : ImageFormat::Png;
 }
 
 }  // namespace glimmerweave

@@ -1,3 +1,5 @@
+// The frame's PNG files in the native build, through libpng's simplified interface.
+// The Windows build has its own writer (wic_png_writer.cpp).
 #include "png_writer.h"
 
 #include <png.h>
@@ -13,6 +15,11 @@ bool writePng(const std::string& path, const RgbImage& image, std::string& error
   png.width = static_cast<png_uint_32>(image.width);
   png.height = static_cast<png_uint_32>(image.height);
   png.format = PNG_FORMAT_RGB;
+  if (image.pixels.size() != PNG_IMAGE_SIZE(png)) {
+    error = "the image's pixels do not fill its " + std::to_string(image.width) + " x " +
+            std::to_string(image.height) + " frame";
+    return false;
+  }
   if (!png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), 0, nullptr)) {
     error = png.message;
     return false;
