@@ -7,9 +7,14 @@
 #   wine-exec.sh [--default-prefix=DIR] --prepare
 #
 # The Wine prefix is WINEPREFIX from the environment when set, else DIR, else one under
-# the temporary folder. A prefix that is not ready yet is made first, under a lock, so
+# the temporary folder. A prefix that is missing is made first, once, under a lock, so
 # tests started in parallel wait for one `wineboot` instead of racing it. --prepare makes
-# the prefix and runs nothing. Without a DISPLAY the program gets a private Xvfb screen.
+# the prefix (no display needed) and runs nothing; the Wine server that making it
+# started is stopped again before it returns.
+#
+# This script starts no X server: the program draws on DISPLAY, which whoever runs the
+# tests provides (scripts/test does), and whoever started a prefix's Wine server stops
+# it (`WINEPREFIX=... wineserver -k`).
 #
 # Environment: GLIMMERWEAVE_WINEBOOT_TIMEOUT (seconds, default 300) bounds the making of
 # a prefix.
@@ -42,8 +47,9 @@ if [[ -z "${WINEPREFIX:-}" ]]; then
 fi
 export WINEPREFIX
 
-# Makes the prefix once. The marker file is written only after wineboot finished, so a
-# prefix left half-made by an interrupted run is completed by the next one.
+# Makes the prefix once. The marker file is written only after wineboot finished and
+# its server wrote the registry out, so a prefix left half-made by an interrupted run
+# is completed by the next one.
 prepare_prefix() {
   local marker="$WINEPREFIX/.glimmerweave-ready"
   [[ -f "$marker" ]] && return 0
@@ -53,25 +59,19 @@ prepare_prefix() {
     if [[ ! -f "$marker" ]]; then
       local limit="${GLIMMERWEAVE_WINEBOOT_TIMEOUT:-300}"
       echo "wine-exec: making the Wine prefix $WINEPREFIX" >&2
-      if ! timeout "$limit" wineboot --init </dev/null >&2; then
+      # Without a display, so that the window Wine shows while it sets a prefix up
+      # cannot come up over a test's window.
+      if ! DISPLAY= timeout "$limit" wineboot --init </dev/null >&2; then
         echo "wine-exec: wineboot --init failed or took longer than ${limit} s" >&2
+        timeout 30 wineserver -k 2>/dev/null || true
         exit 1
       fi
-      # wineboot returns before the server has written the registry out; wait for it.
+      # The server wineboot started writes the registry out when it ends: end it
+      # (this script started it) and wait for it.
       timeout "$limit" wineserver -w || true
       touch "$marker"
     fi
   ) 9>"$WINEPREFIX.lock"
-}
-
-# Starts the Wine server and Wine's own background processes (services.exe, explorer.exe
-# and the like) unless they run already. They outlive the program and keep the standard
-# error they were started with open; started here with no output attached, they cannot
-# hold the pipes of CTest or execute_process open until the server exits.
-# ARGUMENTS are passed to wineserver.
-start_wine_background() {
-  wineserver "$@" </dev/null >/dev/null 2>&1 || true
-  wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
 }
 
 prepare_prefix
@@ -80,21 +80,17 @@ if [[ $prepare_only -eq 1 ]]; then
 fi
 
 if [[ -z "${DISPLAY:-}" ]]; then
-  # No display: run again under a private Xvfb (xvfb-run exits with the status of the
-  # command it ran). The random start keeps parallel runs from racing for one display.
-  exec xvfb-run -a -n $((100 + RANDOM % 800)) -s "-screen 0 1024x768x24 -nolisten tcp" \
-    env GLIMMERWEAVE_WINE_PRIVATE_DISPLAY=1 "$0" "$@"
+  cat >&2 <<'EOF_MESSAGE'
+wine-exec: no DISPLAY for the Windows program to draw on.
+  Run the tests through scripts/test, which starts a virtual X server for its run,
+  or start one around the command yourself, for example:
+    xvfb-run -s "-screen 0 1280x1024x24" ctest --preset windows
+EOF_MESSAGE
+  exit 69
 fi
 
-if [[ "${GLIMMERWEAVE_WINE_PRIVATE_DISPLAY:-}" == 1 ]]; then
-  # Wine's background processes are connected to this private X server: wait for the
-  # Wine server to go away before xvfb-run stops the X server under them. A server
-  # started here goes away as soon as the last Wine program ends.
-  start_wine_background -p0
-  status=0
-  wine "$@" || status=$?
-  wineserver -w || true
-  exit "$status"
-fi
-start_wine_background
+# Wine's background processes (services.exe, explorer.exe and the like) outlive the
+# program and keep the standard error they were started with open; started here with
+# no output attached, they cannot hold the pipes of CTest or execute_process open.
+wine cmd.exe /c exit 0 </dev/null >/dev/null 2>&1 || true
 exec wine "$@"

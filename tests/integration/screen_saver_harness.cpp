@@ -147,8 +147,17 @@ HWND focusOf(HWND window) {
 }
 
 std::string describe(const RECT& rect) {
-  return "(" + std::to_string(rect.left) + ", " + std::to_string(rect.top) + ") " +
-         std::to_string(rect.right - rect.left) + "x" + std::to_string(rect.bottom - rect.top);
+  // Appended piece by piece: GCC 12 at -O3 takes "(" + std::string for an overlapping
+  // copy (-Wrestrict) that cannot happen.
+  std::string text = "(";
+  text += std::to_string(rect.left);
+  text += ", ";
+  text += std::to_string(rect.top);
+  text += ") ";
+  text += std::to_string(rect.right - rect.left);
+  text += "x";
+  text += std::to_string(rect.bottom - rect.top);
+  return text;
 }
 
 WindowCreationWatcher* WindowCreationWatcher::current_ = nullptr;

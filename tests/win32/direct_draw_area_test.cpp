@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <numeric>
 #include <string>
 
 #include "platform/win32/win32_direct_draw.h"
@@ -437,14 +438,21 @@ TEST_F(FullScreenTest, AModeLargerThanAnyOfferedCannotBeSet) {
   EXPECT_TRUE(area.IsReady());
 }
 
+// The smallest mode with the screen's own ratio (4 x 3 for 1024 x 768, 5 x 4 for
+// 1280 x 1024): no display offers it, and the screen's own mode is larger with the
+// same ratio.
+SIZE smallestModeOfTheScreensRatio(int width, int height) {
+  const int divisor = std::gcd(width, height);
+  return SIZE{width / divisor, height / divisor};
+}
+
 TEST_F(FullScreenTest, ARefusedModeFallsBackToALargerOneOfTheSameRatio) {
-  // 512 x 384 is not offered by a display of 1024 x 768 only; the choice falls
-  // back to an offered mode at least that large with the ratio 4:3.
+  // The choice falls back to an offered mode at least that large with the ratio.
   DirectDrawArea area(form(), kFullScreenPlacement);
   configureFullScreen(area);
-  if (screenWidth_ * 3 != screenHeight_ * 4) GTEST_SKIP() << "the screen's ratio is not 4:3";
-  area.Display.width = 4;
-  area.Display.height = 3;
+  const SIZE tiny = smallestModeOfTheScreensRatio(screenWidth_, screenHeight_);
+  area.Display.width = tiny.cx;
+  area.Display.height = tiny.cy;
   area.SetUp();
   EXPECT_TRUE(area.IsReady());
   area.ShutDown();
@@ -477,15 +485,15 @@ bool displayOffersBitCount(int bitCount) {
 }
 
 TEST_F(FullScreenTest, TheRatioFallBackKeepsTheDepthOnlyWithFixedBitCount) {
-  if (screenWidth_ * 3 != screenHeight_ * 4) GTEST_SKIP() << "the screen's ratio is not 4:3";
   if (displayOffersBitCount(24)) GTEST_SKIP() << "the display offers 24 bits per pixel";
   DirectDrawArea area(form(), kFullScreenPlacement);
   configureFullScreen(area);
-  area.Display.width = 4;
-  area.Display.height = 3;
+  const SIZE tiny = smallestModeOfTheScreensRatio(screenWidth_, screenHeight_);
+  area.Display.width = tiny.cx;
+  area.Display.height = tiny.cy;
   area.Display.bitCount = 24;
   // With a fixed bit count no mode fits: none has 24 bits per pixel.
-  EXPECT_EQ(setUpFailure(area), displayModeMessage(4, 3, 24));
+  EXPECT_EQ(setUpFailure(area), displayModeMessage(tiny.cx, tiny.cy, 24));
   EXPECT_FALSE(area.IsReady());
   // Without, a mode of the same ratio and another depth does.
   area.Display.fixedBitCount = false;
