@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <memory>
 
 #include "fake_drawing_area.h"
 #include "registry_test_support.h"
+#include "settings/settings_dialog_layout.h"
 #include "settings/settings_store.h"
 
 namespace glimmerweave {
@@ -168,6 +170,67 @@ TEST_F(Dialog, AnAreaThatCannotBeSetUpLeavesTheDialogUsable) {
   area.calls.clear();
   dialog.DXTimerTimer();
   EXPECT_EQ(area.calls, (std::vector<std::string>{"IsReady"}));
+}
+
+}  // namespace
+}  // namespace glimmerweave
+
+// ---------------------------------------------------------------------------
+// The layout at other DPIs
+
+namespace glimmerweave {
+namespace {
+
+TEST(SettingsDialogLayout, At96DpiIsTheDesignedLayout) {
+  const SettingsDialogLayout layout = settingsDialogLayout(96);
+  EXPECT_EQ(layout.clientWidth, 400);
+  EXPECT_EQ(layout.clientHeight, 420);
+  EXPECT_EQ(layout.DXDraw, (ControlPlace{0, 0, 400, 300}));
+  EXPECT_EQ(layout.CheckBox1, (ControlPlace{10, 304, 263, 17}));
+  EXPECT_EQ(layout.StaticTexts[3], (ControlPlace{207, 358, 57, 20}));
+  EXPECT_EQ(layout.TrackBars[0], (ControlPlace{3, 340, 170, 10}));
+  EXPECT_EQ(layout.TrackBars[3], (ControlPlace{200, 375, 170, 10}));
+  EXPECT_EQ(layout.Button1, (ControlPlace{11, 395, 94, 17}));
+  EXPECT_EQ(layout.Button4, (ControlPlace{318, 395, 74, 17}));
+  EXPECT_EQ(layout.fontHeight, 13);
+  // A DPI that could not be read lays the dialog out as at 96.
+  EXPECT_EQ(settingsDialogLayout(0).Button4, layout.Button4);
+  EXPECT_EQ(settingsDialogLayout(-120).clientWidth, 400);
+}
+
+TEST(SettingsDialogLayout, ScalesEveryPlaceAndTheFontByDpiOver96) {
+  const SettingsDialogLayout at144 = settingsDialogLayout(144);
+  EXPECT_EQ(at144.clientWidth, 600);
+  EXPECT_EQ(at144.clientHeight, 630);
+  EXPECT_EQ(at144.DXDraw, (ControlPlace{0, 0, 600, 450}));
+  // 17 x 1.5 = 25.5 and 263 x 1.5 = 394.5 round away from zero, as MulDiv does.
+  EXPECT_EQ(at144.CheckBox1, (ControlPlace{15, 456, 395, 26}));
+  EXPECT_EQ(at144.TrackBars[3], (ControlPlace{300, 563, 255, 15}));
+  EXPECT_EQ(at144.Button4, (ControlPlace{477, 593, 111, 26}));
+  EXPECT_EQ(at144.fontHeight, 20);
+
+  const SettingsDialogLayout at192 = settingsDialogLayout(192);
+  EXPECT_EQ(at192.clientWidth, 800);
+  EXPECT_EQ(at192.clientHeight, 840);
+  EXPECT_EQ(at192.DXDraw, (ControlPlace{0, 0, 800, 600}));
+  EXPECT_EQ(at192.StaticTexts[1], (ControlPlace{20, 716, 140, 40}));
+  EXPECT_EQ(at192.fontHeight, 26);
+
+  // 125 %: 13 x 1.25 = 16.25 and 395 x 1.25 = 493.75.
+  const SettingsDialogLayout at120 = settingsDialogLayout(120);
+  EXPECT_EQ(at120.fontHeight, 16);
+  EXPECT_EQ(at120.Button1, (ControlPlace{14, 494, 118, 21}));
+}
+
+TEST(SettingsDialogLayout, ScalingRoundsHalvesAwayFromZeroWithoutOverflow) {
+  EXPECT_EQ(scaleForDpi(1, 144), 2);    // 1.5
+  EXPECT_EQ(scaleForDpi(-1, 144), -2);  // -1.5
+  EXPECT_EQ(scaleForDpi(3, 112), 4);    // 3.5
+  EXPECT_EQ(scaleForDpi(5, 91), 5);     // 4.74
+  EXPECT_EQ(scaleForDpi(0, 480), 0);
+  // Past the int range the result saturates rather than wrapping.
+  EXPECT_EQ(scaleForDpi(2'000'000'000, 192), std::numeric_limits<int>::max());
+  EXPECT_EQ(scaleForDpi(-2'000'000'000, 192), std::numeric_limits<int>::min());
 }
 
 }  // namespace

@@ -193,7 +193,44 @@ TEST_F(PreviewWindow, ChildShowsAWhiteBorderAroundAChangingPicture) {
 }
 
 // ---------------------------------------------------------------------------
-// Without a usable handle
+// A handle that names no window any more (the control panel's page closed while
+// the preview started): the mode ends at once and leaves no window behind.
+TEST_F(PreviewWindow, AHandleThatNamesNoWindowEndsAtOnceWithoutAWindow) {
+  HWND stale = nullptr;
+  {
+    HostWindow host(kHostArea);
+    ASSERT_NE(host.handle(), nullptr) << systemMessage(GetLastError());
+    stale = host.handle();
+    ASSERT_TRUE(host.destroy()) << systemMessage(GetLastError());
+  }
+  ASSERT_FALSE(IsWindow(stale));
+  ASSERT_NO_FATAL_FAILURE(startScreenSaver("/p " + handleInDecimal(stale)));
+  const bool ended = waitUntil([&] { return !process_->running(); }, kPatience);
+  pumpMessages();  // window events the program raised before it ended
+  EXPECT_TRUE(ended) << "the program is still running";
+  if (ended) {
+    EXPECT_EQ(process_->exitCode(), 1u);
+  }
+  EXPECT_TRUE(watcher_->created().empty())
+      << "the program created top-level windows: " << describe(watcher_->created());
+}
+
+// Without a handle: no parameter, 0, or one that is not a number
+
+TEST_F(PreviewWindow, AZeroHandleOrOneThatIsNotANumberGetsAWindowOfItsOwn) {
+  for (const char* parameter : {"0", "preview"}) {
+    SCOPED_TRACE(std::string("/p ") + parameter);
+    ASSERT_NO_FATAL_FAILURE(startScreenSaver(std::string("/p ") + parameter));
+    HWND window = nullptr;
+    ASSERT_NO_FATAL_FAILURE(waitForWindow(kPreviewClass, window));
+    EXPECT_EQ(GetParent(window), nullptr);
+    EXPECT_TRUE(GetWindowLongPtrA(window, GWL_STYLE) & WS_POPUP);
+    RECT frame{};
+    ASSERT_TRUE(GetWindowRect(window, &frame));
+    EXPECT_EQ(describe(frame), describe(kOwnerlessArea));
+    process_.reset();  // ends it
+  }
+}
 
 TEST_F(PreviewWindow, WithoutAHandleItsOwnTopMostWindowIgnoresTheMouseAndEndsOnAKeyPress) {
   SavedValue savedOption(HKEY_CURRENT_USER, kDesktopKey, kUsePasswordValue);

@@ -255,7 +255,21 @@ TEST_F(ScreenSaverRun, MissingSpeedValueIsReportedAndTheRunStillAnimates) {
 }  // namespace
 }  // namespace glimmerweave::integration
 
+// The cases measure the program's windows in the screen's real pixels, also when
+// a case scales the desktop: the test program declares itself aware of every
+// monitor's DPI, as the program does in its manifest.
+void beAwareOfEveryMonitorsDpi() {
+  using SetContextFunction = BOOL(WINAPI*)(HANDLE);
+  const HMODULE user32 = GetModuleHandleA("user32.dll");
+  const auto setContext = reinterpret_cast<SetContextFunction>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+  if (setContext && setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return;
+  SetProcessDPIAware();
+}
+
 int main(int argc, char** argv) {
+  beAwareOfEveryMonitorsDpi();
   ::testing::InitGoogleTest(&argc, argv);
   using namespace glimmerweave::integration;
   for (int index = 1; index < argc; ++index) {

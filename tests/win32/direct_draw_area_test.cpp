@@ -7,6 +7,8 @@
 // time after the copy returns, and a windowed area's copy repaints the whole
 // window, not only the area.
 #include <windows.h>
+// ddraw.h needs windows.h first.
+#include <ddraw.h>
 
 #include <gtest/gtest.h>
 
@@ -14,6 +16,8 @@
 #include <cstdio>
 #include <numeric>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/win32/win32_direct_draw.h"
 #include "presentation/drawing_area.h"
@@ -244,6 +248,39 @@ TEST_F(DirectDrawAreaTest, ShowSurfaceStretchesTheImageOverTheArea) {
   EXPECT_COLOUR(kBackground, screenPixel(kPlacement.left + 10, kPlacement.top - 5));
   EXPECT_COLOUR(kBackground, screenPixel(kPlacement.left + 404, kPlacement.top + 100));
   EXPECT_COLOUR(kBackground, screenPixel(kPlacement.left + 100, kPlacement.top + 304));
+}
+
+TEST_F(DirectDrawAreaTest, AChildAreaSetsTheLevelOnItsTopLevelWindowAndDrawsInTheChild) {
+  // The settings dialog's preview is a child window of its own. DirectDraw wants the
+  // application's top-level window for the cooperative level; the child still
+  // clips the drawing and places it.
+  HWND child = CreateWindowExW(0, L"DirectDrawAreaTest", L"", WS_CHILD | WS_VISIBLE,
+                               kPlacement.left, kPlacement.top, 400, 300, window_, nullptr,
+                               GetModuleHandleW(nullptr), nullptr);
+  ASSERT_NE(child, nullptr);
+  std::vector<std::pair<HWND, DWORD>> levels;
+  {
+    DirectDrawArea area(reinterpret_cast<std::uintptr_t>(child), AreaPlacement{0, 0, 400, 300});
+    area.setCooperativeLevelCall([&](void* directDraw, std::uintptr_t window, std::uint32_t flags) {
+      levels.emplace_back(reinterpret_cast<HWND>(window), flags);
+      return static_cast<long>(static_cast<IDirectDraw7*>(directDraw)
+                                   ->SetCooperativeLevel(reinterpret_cast<HWND>(window), flags));
+    });
+    configureWindowed(area);
+    area.SetUp();
+    ASSERT_TRUE(area.IsReady());
+    ASSERT_EQ(levels.size(), 1u);
+    EXPECT_EQ(levels[0].first, window_) << "the level is set on the child window";
+    EXPECT_EQ(levels[0].second, static_cast<DWORD>(DDSCL_NORMAL));
+
+    area.ClearSurface(0);
+    area.LoadImage(quadrantImage());
+    area.ShowSurface();
+    EXPECT_COLOUR(RGB(255, 0, 0), areaPixel(100, 75)) << "the frame is placed in the child";
+    EXPECT_COLOUR(RGB(255, 255, 255), areaPixel(300, 225));
+    EXPECT_COLOUR(kBackground, screenPixel(kPlacement.left - 5, kPlacement.top + 10));
+  }
+  DestroyWindow(child);
 }
 
 TEST_F(DirectDrawAreaTest, ImageIsCopiedUnscaledAtItsOwnSize) {

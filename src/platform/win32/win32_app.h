@@ -24,6 +24,16 @@ int desktopBitCount();
 // Places the window `window` (an HWND) at the centre of the screen.
 void centreOnScreen(std::uintptr_t window);
 
+// The dots per inch of the monitor `window` (an HWND) is on: GetDpiForWindow where
+// the system has it (looked up at run time, so that older systems still start the
+// program), else the desktop's LOGPIXELSX, else 96.
+int windowDpi(std::uintptr_t window);
+
+// The outer size of `window` (an HWND) whose client area is `width` x `height`:
+// its frame and caption as they are now, measured rather than computed, so that
+// they are right at whatever DPI the system draws them.
+void outerSizeForClient(std::uintptr_t window, int& width, int& height);
+
 // Runs an event handler; an error it throws ends the handler and is shown.
 template <class Handler>
 void runHandler(std::uintptr_t owner, Handler handler) {

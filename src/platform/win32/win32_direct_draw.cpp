@@ -23,6 +23,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace glimmerweave::win32 {
@@ -33,6 +34,7 @@ namespace glimmerweave::win32 {
 struct DirectDrawArea::State {
   HWND form = nullptr;
   AreaPlacement placement;
+  DirectDrawArea::CooperativeLevelCall setCooperativeLevel;
 
   HMODULE library = nullptr;
   IDirectDraw7* directDraw = nullptr;
@@ -257,6 +259,19 @@ RECT destination(const State& state, std::uint32_t options) {
               corner.y + (area.bottom - area.top)};
 }
 
+// Sets the cooperative level for the area's top-level window. DirectDraw asks
+// for the application's top-level window; the area may be a child window (the
+// settings dialog's preview), which stays the clipper's window and gives the
+// destination rectangle.
+HRESULT setCooperativeLevel(State& state, DWORD flags) {
+  HWND topLevel = GetAncestor(state.form, GA_ROOT);
+  if (topLevel == nullptr) topLevel = state.form;
+  if (state.setCooperativeLevel)
+    return state.setCooperativeLevel(state.directDraw, reinterpret_cast<std::uintptr_t>(topLevel),
+                                     flags);
+  return state.directDraw->SetCooperativeLevel(topLevel, flags);
+}
+
 // Copies the whole drawing surface onto the screen over the area.
 void show(State& state, std::uint32_t options, bool waitForVerticalBlank) {
   RECT target = destination(state, options);
@@ -276,7 +291,7 @@ void shutDown(State& state) {
   release(state.clipper);
   if (state.directDraw != nullptr && state.exclusive) {
     state.directDraw->RestoreDisplayMode();
-    state.directDraw->SetCooperativeLevel(state.form, DDSCL_NORMAL);
+    setCooperativeLevel(state, DDSCL_NORMAL);
   }
   state.exclusive = false;
   release(state.directDraw);
@@ -316,11 +331,11 @@ void DirectDrawArea::SetUp() {
     if ((Options & doFullScreen) != 0) {
       DWORD level = DDSCL_EXCLUSIVE | DDSCL_FULLSCREEN | DDSCL_ALLOWMODEX;
       if ((Options & doAllowReboot) != 0) level |= DDSCL_ALLOWREBOOT;
-      if (FAILED(state.directDraw->SetCooperativeLevel(state.form, level)))
+      if (FAILED(setCooperativeLevel(state, level)))
         throw DrawingAreaError(cannotBeInitializedMessage(kDirectDraw));
       state.exclusive = true;
       chooseDisplayMode(*state.directDraw, Display);
-    } else if (FAILED(state.directDraw->SetCooperativeLevel(state.form, DDSCL_NORMAL))) {
+    } else if (FAILED(setCooperativeLevel(state, DDSCL_NORMAL))) {
       throw DrawingAreaError(cannotBeInitializedMessage(kDirectDraw));
     }
 
@@ -388,6 +403,14 @@ void DirectDrawArea::Repaint() {
 
 void DirectDrawArea::FormDestroyed() {
   shutDown(*state_);
+}
+
+void DirectDrawArea::setPlacement(AreaPlacement placement) {
+  state_->placement = placement;
+}
+
+void DirectDrawArea::setCooperativeLevelCall(CooperativeLevelCall call) {
+  state_->setCooperativeLevel = std::move(call);
 }
 
 }  // namespace glimmerweave::win32

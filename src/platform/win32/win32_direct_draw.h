@@ -13,6 +13,7 @@
 #endif
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "presentation/drawing_area.h"
@@ -48,6 +49,18 @@ class DirectDrawArea : public DrawingArea {
 
   // The form's window is being destroyed: shuts down.
   void FormDestroyed();
+
+  // Moves the area within its form (the form was laid out again for another DPI);
+  // the next frame is shown there.
+  void setPlacement(AreaPlacement placement);
+
+  // How the area sets DirectDraw's cooperative level: called with the DirectDraw
+  // object (an IDirectDraw7*), the window (an HWND) and the DDSCL_ flags, it
+  // returns the HRESULT. By default the object's own SetCooperativeLevel; tests
+  // put a recorder in between.
+  using CooperativeLevelCall =
+      std::function<long(void* directDraw, std::uintptr_t window, std::uint32_t flags)>;
+  void setCooperativeLevelCall(CooperativeLevelCall call);
 
   struct State;
 

@@ -1,6 +1,7 @@
 // The preview's flow: RunPreview reads the parent's handle and size, creates
-// the preview window (a disabled child filling the parent, or without a usable
-// parent an ownerless top-most window), sets the engine up and starts the
+// the preview window (a disabled child filling the parent, or without a handle
+// an ownerless top-most window; a handle that names no window ends the mode at
+// once), sets the engine up and starts the
 // repaint thread. That thread fixes the frame size once, shows the window and
 // then invalidates it every 40 ms until the quit flag is set; every WM_PAINT
 // on the user-interface thread computes one frame and draws it unscaled with a
@@ -137,11 +138,11 @@ int RunPreview(Fractals& fractals, const std::string& handleParameter) {
   previewState = &state;
 
   HWND parent = reinterpret_cast<HWND>(static_cast<INT_PTR>(ParamToHandle(handleParameter)));
-  RECT rect{};
-  if (!parent || !IsWindow(parent) || !GetWindowRect(parent, &rect)) {
-    parent = nullptr;
-    rect = RECT{0, 0, kOwnerlessWidth, kOwnerlessHeight};
-  }
+  RECT rect{0, 0, kOwnerlessWidth, kOwnerlessHeight};
+  // A handle that names no window (any more) ends the mode at once: the control
+  // panel passes a stale one when its page closes while the preview starts, and an
+  // ownerless window would be left animating on the desktop.
+  if (parent && (!IsWindow(parent) || !GetWindowRect(parent, &rect))) return 1;
   if (!CreatePreviewWindow(rect.right - rect.left, rect.bottom - rect.top, parent)) return 1;
 
   HANDLE thread = CreateThread(nullptr, 0, RepaintThread, nullptr, 0, nullptr);

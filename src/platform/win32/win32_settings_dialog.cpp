@@ -24,6 +24,7 @@
 #include "platform/win32/win32_frame_timer.h"
 #include "platform/win32/win32_registry.h"
 #include "settings/settings_dialog.h"
+#include "settings/settings_dialog_layout.h"
 
 namespace glimmerweave::win32 {
 
@@ -40,60 +41,48 @@ constexpr int kCheckBox1Id = 105;
 constexpr int kButton1Id = 106;
 constexpr int kButton4Id = 107;
 
-// A control's place in the form's client area.
-struct ControlPlace {
-  int left;
-  int top;
-  int width;
-  int height;
-};
-
-constexpr std::array<ControlPlace, 4> kTrackBarPlaces{{
-    {3, 340, 170, 10},    // TrackBar1: Speed
-    {3, 375, 170, 10},    // TrackBar2: Brightness
-    {200, 340, 170, 10},  // TrackBar3: Algorithm
-    {200, 375, 170, 10},  // TrackBar4: Detail
-}};
-
-struct Label {
-  const char* caption;
-  ControlPlace place;
-};
-
-constexpr std::array<Label, 4> kStaticTexts{{
-    {"Speed", {10, 323, 45, 20}},       // StaticText1
-    {"Brightness", {10, 358, 70, 20}},  // StaticText2
-    {"Algorithm", {207, 323, 66, 20}},  // StaticText3
-    {"Detailed", {207, 358, 57, 20}},   // StaticText4
-}};
-
-constexpr ControlPlace kCheckBox1Place{10, 304, 263, 17};
-constexpr ControlPlace kButton1Place{11, 395, 94, 17};
-constexpr ControlPlace kButton4Place{318, 395, 74, 17};
-constexpr ControlPlace kDXDrawPlace{0, 0, 400, 300};
-// The drawing area fills its own window.
-constexpr AreaPlacement kDXDrawPlacement{0, 0, 400, 300, false};
+constexpr std::array<const char*, 4> kStaticTextCaptions{"Speed", "Brightness", "Algorithm",
+                                                         "Detailed"};
 constexpr const char* kDXDrawClass = "TDXDraw";
+
+// The drawing area fills its own window.
+AreaPlacement dxDrawPlacement(const SettingsDialogLayout& layout) {
+  return AreaPlacement{0, 0, layout.DXDraw.width, layout.DXDraw.height, false};
+}
 
 // DXDraw's window: the preview is drawn into a child window of its own, so
 // that the drawing never reaches the controls below it.
-HWND createDXDrawWindow(HWND form) {
-  return CreateWindowExA(0, kDXDrawClass, "", WS_CHILD | WS_VISIBLE, kDXDrawPlace.left,
-                         kDXDrawPlace.top, kDXDrawPlace.width, kDXDrawPlace.height, form, nullptr,
-                         GetModuleHandleA(nullptr), nullptr);
+HWND createDXDrawWindow(HWND form, const ControlPlace& place) {
+  return CreateWindowExA(0, kDXDrawClass, "", WS_CHILD | WS_VISIBLE, place.left, place.top,
+                         place.width, place.height, form, nullptr, GetModuleHandleA(nullptr),
+                         nullptr);
+}
+
+// The form's text font (Arial, bold, Cyrillic) at a character height in pixels.
+HFONT createFormFont(int height) {
+  return CreateFontA(-height, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
+                     OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                     DEFAULT_PITCH | FF_DONTCARE, "Arial");
+}
+
+void placeWindow(HWND window, const ControlPlace& place) {
+  SetWindowPos(window, nullptr, place.left, place.top, place.width, place.height,
+               SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 // The form: its window, its controls and the dialog they drive.
 class SettingsForm : public SettingsDialogHost {
  public:
+  // The layout follows the DPI of the window's monitor: at 96 the designed one,
+  // elsewhere every place and the font scaled by dpi / 96.
   SettingsForm(Fractals& fractals, HWND window)
       : window_(window),
-        dxDraw_(createDXDrawWindow(window)),
-        area_(reinterpret_cast<std::uintptr_t>(dxDraw_), kDXDrawPlacement),
+        dpi_(windowDpi(reinterpret_cast<std::uintptr_t>(window))),
+        layout_(settingsDialogLayout(dpi_)),
+        dxDraw_(createDXDrawWindow(window, layout_.DXDraw)),
+        area_(reinterpret_cast<std::uintptr_t>(dxDraw_), dxDrawPlacement(layout_)),
         dialog_(fractals, registry_, area_, *this),
-        font_(CreateFontA(-13, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, RUSSIAN_CHARSET,
-                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                          DEFAULT_PITCH | FF_DONTCARE, "Arial")),
+        font_(createFormFont(layout_.fontHeight)),
         black_(static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))) {
     timer_.Interval = 40;
     timer_.OnTimer = [this] { handle([this] { dialog_.DXTimerTimer(); }); };
@@ -213,6 +202,31 @@ class SettingsForm : public SettingsDialogHost {
     area_.FormDestroyed();
   }
 
+  // The form was moved to a monitor of another DPI: it takes the size and place
+  // the system suggests, and every control, the font and the preview are laid
+  // out again for the new DPI.
+  void dpiChanged(int dpi, const RECT& suggested) {
+    dpi_ = dpi;
+    layout_ = settingsDialogLayout(dpi_);
+    const HFONT previous = font_;
+    font_ = createFormFont(layout_.fontHeight);
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    setClientSize(400, 420);
+    placeWindow(dxDraw_, layout_.DXDraw);
+    area_.setPlacement(dxDrawPlacement(layout_));
+    for (int index = 0; index < 4; ++index) {
+      const auto slot = static_cast<std::size_t>(index);
+      placeControl(trackBars_[slot], layout_.TrackBars[slot]);
+      placeControl(staticTexts_[slot], layout_.StaticTexts[slot]);
+    }
+    placeControl(checkBox1_, layout_.CheckBox1);
+    placeControl(button1_, layout_.Button1);
+    placeControl(button4_, layout_.Button4);
+    if (previous) DeleteObject(previous);
+    InvalidateRect(window_, nullptr, TRUE);
+  }
+
   // Shows the form at the centre of the screen, active, with the focus on the
   // Speed slider.
   void showCentred() {
@@ -231,11 +245,12 @@ class SettingsForm : public SettingsDialogHost {
     SendMessageA(checkBox1_, BM_SETCHECK, ticked ? BST_CHECKED : BST_UNCHECKED, 0);
   }
   int desktopBitCount() override { return win32::desktopBitCount(); }
+  // The size is given at 96 DPI, as the whole layout is.
   void setClientSize(int width, int height) override {
-    RECT frame{0, 0, width, height};
-    AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongPtrA(window_, GWL_EXSTYLE)));
-    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+    int outerWidth = scaleForDpi(width, dpi_);
+    int outerHeight = scaleForDpi(height, dpi_);
+    outerSizeForClient(reinterpret_cast<std::uintptr_t>(window_), outerWidth, outerHeight);
+    SetWindowPos(window_, nullptr, 0, 0, outerWidth, outerHeight,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   void close() override { DestroyWindow(window_); }
@@ -255,12 +270,19 @@ class SettingsForm : public SettingsDialogHost {
     return control;
   }
 
+  // Moves a control to its place and gives it the form's current font.
+  void placeControl(HWND control, const ControlPlace& place) {
+    if (!control) return;
+    placeWindow(control, place);
+    if (font_) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_), TRUE);
+  }
+
   // Makes a slider with the dialog's range and start position for it.
   HWND createTrackBar(int index) {
     const auto slot = static_cast<std::size_t>(index);
     HWND control =
         createControl(TRACKBAR_CLASSA, "", WS_TABSTOP | TBS_HORZ | TBS_AUTOTICKS | TBS_BOTTOM,
-                      kTrackBarPlaces[slot], kTrackBar1Id + index);
+                      layout_.TrackBars[slot], kTrackBar1Id + index);
     const Slider& slider = dialog_.slider(static_cast<SliderIndex>(index));
     SendMessageA(control, TBM_SETRANGE, FALSE, MAKELPARAM(slider.minimum, slider.maximum));
     SendMessageA(control, TBM_SETTICFREQ, 1, 0);
@@ -274,23 +296,26 @@ class SettingsForm : public SettingsDialogHost {
   // The focus moves with Tab in the order the controls are made.
   void createControls() {
     createTrackBar(kSpeedSlider);
-    button1_ = createControl("BUTTON", "Save settings", WS_TABSTOP | BS_PUSHBUTTON, kButton1Place,
+    button1_ = createControl("BUTTON", "Save settings", WS_TABSTOP | BS_PUSHBUTTON, layout_.Button1,
                              kButton1Id);
     button4_ =
-        createControl("BUTTON", "Close", WS_TABSTOP | BS_PUSHBUTTON, kButton4Place, kButton4Id);
+        createControl("BUTTON", "Close", WS_TABSTOP | BS_PUSHBUTTON, layout_.Button4, kButton4Id);
     createTrackBar(kBrightnessSlider);
     createTrackBar(kAlgorithmSlider);
     createTrackBar(kDetailSlider);
     checkBox1_ = createControl("BUTTON", "Casual Algorithm", WS_TABSTOP | BS_AUTOCHECKBOX,
-                               kCheckBox1Place, kCheckBox1Id);
+                               layout_.CheckBox1, kCheckBox1Id);
     // A themed check box draws its caption in the theme's colour, which would
     // be black on the black form.
     if (checkBox1_) SetWindowTheme(checkBox1_, L"", L"");
-    for (const Label& label : kStaticTexts)
-      createControl("STATIC", label.caption, SS_LEFT, label.place, 0);
+    for (std::size_t slot = 0; slot < staticTexts_.size(); ++slot)
+      staticTexts_[slot] =
+          createControl("STATIC", kStaticTextCaptions[slot], SS_LEFT, layout_.StaticTexts[slot], 0);
   }
 
   HWND window_;
+  int dpi_;
+  SettingsDialogLayout layout_;
   HWND dxDraw_;
   Win32SettingsRegistry registry_;
   DirectDrawArea area_;
@@ -299,6 +324,7 @@ class SettingsForm : public SettingsDialogHost {
   HFONT font_;
   HBRUSH black_;
   std::array<HWND, 4> trackBars_{};
+  std::array<HWND, 4> staticTexts_{};
   HWND checkBox1_ = nullptr;
   HWND button1_ = nullptr;
   HWND button4_ = nullptr;
@@ -327,6 +353,9 @@ LRESULT CALLBACK settingsProcedure(HWND window, UINT message, WPARAM wParam, LPA
     case WM_ACTIVATE:
       if (form->activated(LOWORD(wParam) != WA_INACTIVE)) return 0;
       return DefWindowProcA(window, message, wParam, lParam);
+    case WM_DPICHANGED:
+      form->dpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+      return 0;
     case WM_ACTIVATEAPP:
       form->timer().setActive(wParam != FALSE);
       return 0;
