@@ -74,12 +74,7 @@ prepare_prefix() {
   ) 9>"$WINEPREFIX.lock"
 }
 
-prepare_prefix
-if [[ $prepare_only -eq 1 ]]; then
-  exit 0
-fi
-
-if [[ -z "${DISPLAY:-}" ]]; then
+if [[ $prepare_only -eq 0 && -z "${DISPLAY:-}" ]]; then
   cat >&2 <<'EOF_MESSAGE'
 wine-exec: no DISPLAY for the Windows program to draw on.
   Run the tests through scripts/test, which starts a virtual X server for its run,
@@ -87,6 +82,11 @@ wine-exec: no DISPLAY for the Windows program to draw on.
     xvfb-run -s "-screen 0 1280x1024x24" ctest --preset windows
 EOF_MESSAGE
   exit 69
+fi
+
+prepare_prefix
+if [[ $prepare_only -eq 1 ]]; then
+  exit 0
 fi
 
 # Wine's background processes (services.exe, explorer.exe and the like) outlive the
