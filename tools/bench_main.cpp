@@ -15,6 +15,7 @@
 
 #include "engine/engine.h"
 #include "engine/frame_pool.h"
+#include "glimmerweave/version.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ constexpr const char* kUsage =
     "  --warmup N      untimed frames first, 0..1000 (default 1)\n"
     "  --threads N     threads of the pool, 1..256 (default: one per hardware thread)\n"
     "  --json          print JSON instead of a table\n"
-    "  --help          show this text\n";
+    "  --help          show this text\n"
+    "  --version       show the program's version\n";
 
 struct Options {
   int first = 0, last = 34;
@@ -95,6 +97,10 @@ int main(int argc, char** argv) {
     const std::string name = argv[i];
     if (name == "--help") {
       std::fputs(kUsage, stdout);
+      return 0;
+    }
+    if (name == "--version") {
+      std::printf("glimmerweave-bench %s\n", kVersion);
       return 0;
     }
     if (name == "--json") {

@@ -4,6 +4,7 @@
 
 #include "engine/engine.h"
 #include "engine/frame_pool.h"
+#include "glimmerweave/version.h"
 #include "png_writer.h"
 #include "ppm_writer.h"
 
@@ -103,6 +104,9 @@ int renderMain(const std::vector<std::string>& arguments, std::ostream& out, std
   switch (command.kind) {
     case RenderCommand::Kind::Help:
       out << renderUsage();
+      return kRenderOk;
+    case RenderCommand::Kind::Version:
+      out << "glimmerweave-render " << kVersion << '\n';
       return kRenderOk;
     case RenderCommand::Kind::Error:
       log << "glimmerweave-render: " << command.error << '\n';

@@ -32,6 +32,7 @@ constexpr const char* kUsage =
     "  --output FILE   the file to write: binary PPM (P6, maxval 255) when its name\n"
     "                  ends in .ppm, in any case (.PPM too), PNG otherwise\n"
     "  --help          show this text\n"
+    "  --version       show the program's version\n"
     "\n"
     "A frame of width or height 0 writes no file (and says so).\n"
     "\n"
@@ -131,6 +132,10 @@ RenderCommand parseRenderCommand(const std::vector<std::string>& arguments) {
     }
     if (name == "--help" || name == "-h") {
       command.kind = RenderCommand::Kind::Help;
+      return command;
+    }
+    if (name == "--version") {
+      command.kind = RenderCommand::Kind::Version;
       return command;
     }
 

@@ -24,7 +24,7 @@ struct RenderOptions {
 };
 
 struct RenderCommand {
-  enum class Kind { Render, Help, Error } kind = Kind::Render;
+  enum class Kind { Render, Help, Version, Error } kind = Kind::Render;
   RenderOptions options;
   std::string error;  // for Kind::Error: what was wrong
 };

@@ -14,8 +14,11 @@ GLIMMERWEAVE_WINE_EXEC="$GLIMMERWEAVE_ROOT/cmake/wine-exec.sh"
 # What the native build, its tests and the source checks need.
 GLIMMERWEAVE_PACKAGES_NATIVE=(g++ cmake ninja-build googletest libpng-dev
   clang-format clang-tidy)
-# What the Windows build and running it under Wine on a virtual display need.
-GLIMMERWEAVE_PACKAGES_WINDOWS=(g++-mingw-w64-x86-64-posix wine wine64 xvfb)
+# What the Windows build (with its installer and zip) and running it under Wine on a
+# virtual display need.
+GLIMMERWEAVE_PACKAGES_WINDOWS=(g++-mingw-w64-x86-64-posix wine wine64 xvfb nsis zip)
+# What making the Windows packages alone needs (scripts/package): no tests, no Wine.
+GLIMMERWEAVE_PACKAGES_PACKAGE=(cmake ninja-build g++-mingw-w64-x86-64-posix nsis zip)
 
 # Prints a heading that stands out in a long log.
 section() {
@@ -49,14 +52,15 @@ ensure_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" </dev/null
 }
 
-# Installs everything the given parts need: native, windows, run (ImageMagick for the
-# screenshot of a run without a display).
+# Installs everything the given parts need: native, windows, package, run (ImageMagick
+# for the screenshot of a run without a display).
 prepare_machine() {
   local packages=() part
   for part in "$@"; do
     case "$part" in
       native) packages+=("${GLIMMERWEAVE_PACKAGES_NATIVE[@]}") ;;
       windows) packages+=("${GLIMMERWEAVE_PACKAGES_WINDOWS[@]}") ;;
+      package) packages+=("${GLIMMERWEAVE_PACKAGES_PACKAGE[@]}") ;;
       run) packages+=(imagemagick) ;;
       *) echo "prepare_machine: unknown part '$part'" >&2; return 1 ;;
     esac
