@@ -3,12 +3,20 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <ostream>
 
 #include "fake_drawing_area.h"
 #include "registry_test_support.h"
 
 namespace glimmerweave {
+
+// Shows a rectangle in a failure's message as GoogleTest prints values.
+void PrintTo(const ScreenRect& rect, std::ostream* out) {
+  *out << "(" << rect.left << ", " << rect.top << ")-(" << rect.right << ", " << rect.bottom << ")";
+}
+
 namespace {
 
 using testing::FakeDrawingArea;
@@ -28,6 +36,16 @@ class FakeHost : public FullScreenHost {
   std::vector<bool> answers;  // the exit check's answers, in turn; true when run out
   int checks = 0;
   std::vector<std::string> errors;
+  // The system's monitors; one, the primary at the screen's size, by default.
+  std::vector<DisplayMonitor> systemMonitors{{{0, 0, 1024, 768}, true}};
+  int monitorReads = 0;
+  std::vector<std::vector<ScreenRect>> coverings;  // each coverOtherMonitors call's areas
+  std::vector<ScreenRect> covered;                 // what the windows cover now
+  int shownOnOthers = 0;
+  std::vector<std::uint8_t> shownBytes;  // the image last shown on the other monitors
+  bool hiddenWhenUncovered = false;      // the form was hidden when the windows went away
+  bool cursorConfined = false;           // to the primary monitor, by the display's set-up
+  std::vector<CursorPoint> releases;     // each releaseCursor call's position
 
   int desktopBitCount() override { return bitCount; }
   void sizeFormToScreen(int& width, int& height) override {
@@ -50,6 +68,40 @@ class FakeHost : public FullScreenHost {
     return answer;
   }
   void reportError(const std::string& message) override { errors.push_back(message); }
+  std::vector<DisplayMonitor> monitors() override {
+    ++monitorReads;
+    return systemMonitors;
+  }
+  void coverOtherMonitors(const std::vector<ScreenRect>& areas) override {
+    coverings.push_back(areas);
+    covered = areas;
+    if (areas.empty()) hiddenWhenUncovered = hidden;
+  }
+  void showOnOtherMonitors(const FrameImage& image) override {
+    ++shownOnOthers;
+    shownBytes.assign(image.data(), image.data() + image.sizeInBytes());
+  }
+  void releaseCursor(CursorPoint position) override {
+    cursorConfined = false;
+    cursor = position;
+    releases.push_back(position);
+  }
+};
+
+// A display whose set-up confines the cursor to the primary monitor, as an
+// exclusive display does, moving it there from another monitor.
+class ConfiningDrawingArea : public FakeDrawingArea {
+ public:
+  explicit ConfiningDrawingArea(FakeHost& host) : host_(host) {}
+  void SetUp() override {
+    FakeDrawingArea::SetUp();
+    host_.cursorConfined = true;
+    host_.cursor.x = std::min(host_.cursor.x, host_.screenWidth - 1);
+    host_.cursor.y = std::min(host_.cursor.y, host_.screenHeight - 1);
+  }
+
+ private:
+  FakeHost& host_;
 };
 
 class FullScreen : public ::testing::Test {
@@ -231,6 +283,225 @@ TEST_F(FullScreen, RandomAlgorithmPicksFrom0To14AndKeepsTheStore) {
   EXPECT_GE(fractals->settings.Algorithm, 0);
   EXPECT_LE(fractals->settings.Algorithm, 14);
   EXPECT_EQ(registry.dword("Algoritm"), 31u);
+}
+
+// ---------------------------------------------------------------------------
+// Several monitors
+
+constexpr ScreenRect kPrimary{0, 0, 1024, 768};
+constexpr ScreenRect kRight{1024, 0, 2304, 1024};
+constexpr ScreenRect kLeft{-1280, -100, 0, 924};
+
+TEST(OtherMonitorAreas, EveryMonitorButThePrimaryInTheSystemsOrder) {
+  EXPECT_EQ(otherMonitorAreas({{kPrimary, true}}, kPrimary), std::vector<ScreenRect>{});
+  EXPECT_EQ(otherMonitorAreas({{kPrimary, true}, {kRight, false}}, kPrimary),
+            std::vector<ScreenRect>{kRight});
+  EXPECT_EQ(otherMonitorAreas({{kRight, false}, {kPrimary, true}, {kLeft, false}}, kPrimary),
+            (std::vector<ScreenRect>{kRight, kLeft}));
+  EXPECT_EQ(otherMonitorAreas({}, kPrimary), std::vector<ScreenRect>{});
+}
+
+TEST(OtherMonitorAreas, MirrorsOfThePrimaryRepeatsAndEmptyMonitorsGetNoWindow) {
+  const ScreenRect insidePrimary{0, 0, 800, 600};
+  EXPECT_EQ(
+      otherMonitorAreas({{kPrimary, true}, {kPrimary, false}, {insidePrimary, false}}, kPrimary),
+      std::vector<ScreenRect>{})
+      << "the form covers them already";
+  EXPECT_EQ(otherMonitorAreas({{kPrimary, true}, {kRight, false}, {kRight, false}}, kPrimary),
+            std::vector<ScreenRect>{kRight});
+  EXPECT_EQ(otherMonitorAreas({{kPrimary, true}, {{2000, 0, 2000, 768}, false}}, kPrimary),
+            std::vector<ScreenRect>{});
+  const ScreenRect overlapping{512, 0, 1536, 768};
+  EXPECT_EQ(otherMonitorAreas({{kPrimary, true}, {overlapping, false}}, kPrimary),
+            std::vector<ScreenRect>{overlapping})
+      << "a monitor only partly under the form still needs covering";
+}
+
+TEST(OtherMonitorAreas, WithoutAPrimaryTheFormsAreaStandsForIt) {
+  EXPECT_EQ(otherMonitorAreas({{kPrimary, false}, {kRight, false}}, kPrimary),
+            std::vector<ScreenRect>{kRight});
+}
+
+TEST_F(FullScreen, OnASingleMonitorNothingElseIsCoveredOrDrawn) {
+  create();
+  EXPECT_TRUE(host.releases.empty()) << "the display keeps its own hold on the cursor";
+  area.calls.clear();
+  run.DXTimerTimer();
+  EXPECT_EQ(area.calls,
+            (std::vector<std::string>{"IsReady", "ClearSurface 0", "LoadImage", "ShowSurface"}));
+  moveCursor(5, 5);
+  run.displayChanged();
+  EXPECT_TRUE(host.coverings.empty());
+  EXPECT_EQ(host.shownOnOthers, 0);
+  EXPECT_TRUE(run.otherMonitors().empty());
+  EXPECT_TRUE(host.releases.empty());
+  run.FormKeyDown();
+  EXPECT_TRUE(host.terminated);
+  EXPECT_TRUE(host.coverings.empty()) << "no windows to close";
+}
+
+class SeveralMonitors : public ::testing::Test {
+ protected:
+  SeveralMonitors() { host.systemMonitors = {{kPrimary, true}, {kRight, false}}; }
+  void create() { run.FormCreate(); }
+  // The cursor on the right monitor, where some cases start the run.
+  static constexpr CursorPoint kStart{1600, 500};
+  void moveCursorOverTheRight(int dx, int dy) {
+    host.cursor = CursorPoint{kStart.x + dx, kStart.y + dy};
+    run.DXDrawMouseMove();
+  }
+
+  std::unique_ptr<Fractals> fractals = std::make_unique<Fractals>();
+  MemoryRegistry registry;
+  FakeHost host;
+  ConfiningDrawingArea area{host};
+  FullScreenRun run{*fractals, registry, area, host};
+};
+
+TEST_F(SeveralMonitors, CreationReadsTheMonitorsOnceAndCoversTheOthers) {
+  host.cursor = kStart;
+  create();
+  EXPECT_EQ(host.monitorReads, 1);
+  EXPECT_EQ(host.coverings, (std::vector<std::vector<ScreenRect>>{{kRight}}));
+  EXPECT_EQ(run.otherMonitors(), std::vector<ScreenRect>{kRight});
+  run.DXTimerTimer();
+  run.FormKeyDown();  // a wrong password, then no further read
+  EXPECT_EQ(host.monitorReads, 1) << "the monitors are read at creation only";
+}
+
+TEST_F(SeveralMonitors, EachTickShowsTheFrameOnTheOtherMonitorsToo) {
+  create();
+  EXPECT_EQ(host.shownOnOthers, 0) << "black until the first frame";
+  run.DXTimerTimer();
+  EXPECT_EQ(host.shownOnOthers, 1);
+  EXPECT_EQ(host.shownBytes, area.loadedBytes) << "the frame the primary shows";
+  // A display that another program took keeps the frame from the primary only.
+  area.lost = true;
+  area.restorable = false;
+  run.DXTimerTimer();
+  EXPECT_EQ(host.shownOnOthers, 2);
+  EXPECT_NE(host.shownBytes, area.loadedBytes) << "the newer frame";
+  EXPECT_EQ(host.shownBytes.size(), area.loadedBytes.size());
+}
+
+TEST_F(SeveralMonitors, TheCursorStaysFreeAndWhereItStoodAcrossEachSetUp) {
+  host.cursor = kStart;
+  create();
+  EXPECT_FALSE(host.cursorConfined);
+  EXPECT_EQ(host.cursor.x, kStart.x) << "back on the right monitor";
+  EXPECT_EQ(run.StartCursorPos.x, kStart.x);
+  EXPECT_EQ(run.StartCursorPos.y, kStart.y);
+
+  // A display that another program took is set up again on the next input.
+  area.lost = true;
+  area.restorable = false;
+  moveCursorOverTheRight(40, 0);
+  EXPECT_EQ(host.checks, 0);
+  EXPECT_FALSE(host.cursorConfined);
+  EXPECT_EQ(run.StartCursorPos.x, kStart.x + 40) << "the new start, on the right monitor";
+  EXPECT_EQ(host.releases.size(), 2u);
+
+  // A monitor coming back during the run finds the cursor free as well.
+  host.cursorConfined = true;
+  run.displayChanged();
+  EXPECT_FALSE(host.cursorConfined);
+  EXPECT_EQ(host.checks, 0);
+}
+
+TEST_F(SeveralMonitors, ASetUpThatFailsStillReleasesTheCursor) {
+  host.cursor = kStart;
+  area.setUpFailure = "Display mode cannot be changed (1024x768 32bit)";
+  EXPECT_THROW(create(), DrawingAreaError);
+  EXPECT_FALSE(host.cursorConfined);
+  EXPECT_EQ(host.cursor.x, kStart.x);
+}
+
+TEST_F(SeveralMonitors, MovementsOverAnotherMonitorOfUpTo5PixelsKeepRunningAnd6EndIt) {
+  host.cursor = kStart;
+  create();
+  EXPECT_EQ(run.StartCursorPos.x, kStart.x);
+  for (auto [dx, dy] : {std::pair{5, 5}, std::pair{-5, -5}, std::pair{5, -5}, std::pair{-5, 5}})
+    moveCursorOverTheRight(dx, dy);
+  EXPECT_EQ(host.checks, 0);
+  EXPECT_EQ(host.covered, std::vector<ScreenRect>{kRight});
+  moveCursorOverTheRight(-6, 0);
+  EXPECT_EQ(host.checks, 1);
+  EXPECT_TRUE(host.terminated);
+  EXPECT_TRUE(host.covered.empty()) << "the windows go away with the run";
+  EXPECT_TRUE(host.hiddenWhenUncovered) << "together with the form";
+  EXPECT_EQ(host.cursorCounter, 0);
+  EXPECT_FALSE(host.running);
+}
+
+TEST_F(SeveralMonitors, AKeyPressEndsTheRunAndAWrongPasswordKeepsTheWindows) {
+  create();
+  host.answers = {false, true};
+  run.FormKeyDown();
+  EXPECT_EQ(host.checks, 1);
+  EXPECT_FALSE(host.terminated);
+  EXPECT_EQ(host.covered, std::vector<ScreenRect>{kRight});
+  EXPECT_EQ(host.coverings.size(), 1u);
+  run.FormKeyDown();
+  EXPECT_TRUE(host.terminated);
+  EXPECT_TRUE(host.covered.empty());
+  EXPECT_TRUE(host.hiddenWhenUncovered);
+}
+
+TEST_F(SeveralMonitors, ASetUpThatFailsStillCoversTheOtherMonitors) {
+  host.bitCount = 4;
+  EXPECT_THROW(create(), DrawingAreaError);
+  EXPECT_EQ(host.covered, std::vector<ScreenRect>{kRight});
+  run.FormKeyDown();
+  EXPECT_TRUE(host.terminated);
+  EXPECT_TRUE(host.covered.empty());
+}
+
+TEST_F(SeveralMonitors, ADisplayChangePlacesTheWindowsAgain) {
+  create();
+  host.systemMonitors.push_back({kLeft, false});
+  run.displayChanged();
+  EXPECT_EQ(host.monitorReads, 2);
+  EXPECT_EQ(host.covered, (std::vector<ScreenRect>{kRight, kLeft}));
+  EXPECT_EQ(run.otherMonitors(), host.covered);
+
+  run.displayChanged();  // the same monitors: placed again all the same
+  EXPECT_EQ(host.coverings.size(), 3u);
+  EXPECT_EQ(host.covered, (std::vector<ScreenRect>{kRight, kLeft}));
+
+  host.systemMonitors = {{kPrimary, true}};
+  run.displayChanged();
+  EXPECT_TRUE(host.covered.empty()) << "a monitor that went away loses its window";
+  run.DXTimerTimer();
+  EXPECT_EQ(host.shownOnOthers, 0) << "nothing left to show on";
+  const std::size_t coverings = host.coverings.size();
+  run.displayChanged();
+  EXPECT_EQ(host.coverings.size(), coverings) << "down to one monitor, nothing to place";
+
+  host.systemMonitors = {{kPrimary, true}, {kRight, false}};
+  run.displayChanged();
+  EXPECT_EQ(host.covered, std::vector<ScreenRect>{kRight});
+  run.DXTimerTimer();
+  EXPECT_EQ(host.shownOnOthers, 1);
+  EXPECT_EQ(host.checks, 0) << "a display change is no input";
+}
+
+TEST_F(FullScreen, AMonitorAddedDuringTheRunIsCoveredAndTheCursorFreedToReachIt) {
+  create();
+  host.systemMonitors.push_back({kRight, false});
+  run.displayChanged();
+  EXPECT_EQ(host.covered, std::vector<ScreenRect>{kRight});
+  EXPECT_EQ(host.releases.size(), 1u);
+}
+
+TEST_F(SeveralMonitors, ADisplayChangeAfterTheEndPlacesNothing) {
+  create();
+  run.FormKeyDown();
+  ASSERT_TRUE(host.terminated);
+  const std::size_t coverings = host.coverings.size();
+  run.displayChanged();
+  EXPECT_EQ(host.monitorReads, 1);
+  EXPECT_EQ(host.coverings.size(), coverings);
+  EXPECT_TRUE(host.covered.empty());
 }
 
 }  // namespace

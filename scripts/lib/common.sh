@@ -15,8 +15,9 @@ GLIMMERWEAVE_WINE_EXEC="$GLIMMERWEAVE_ROOT/cmake/wine-exec.sh"
 GLIMMERWEAVE_PACKAGES_NATIVE=(g++ cmake ninja-build googletest libpng-dev
   clang-format clang-tidy)
 # What the Windows build (with its installer and zip) and running it under Wine on a
-# virtual display need.
-GLIMMERWEAVE_PACKAGES_WINDOWS=(g++-mingw-w64-x86-64-posix wine wine64 xvfb nsis zip)
+# virtual display need; Xephyr gives the tests of several monitors two screens.
+GLIMMERWEAVE_PACKAGES_WINDOWS=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xserver-xephyr
+  nsis zip)
 # What making the Windows packages alone needs (scripts/package): no tests, no Wine.
 GLIMMERWEAVE_PACKAGES_PACKAGE=(cmake ninja-build g++-mingw-w64-x86-64-posix nsis zip)
 

@@ -1,8 +1,26 @@
 #include "shell/full_screen_run.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "settings/settings_store.h"
 
 namespace glimmerweave {
+
+std::vector<ScreenRect> otherMonitorAreas(const std::vector<DisplayMonitor>& monitors,
+                                          const ScreenRect& formArea) {
+  ScreenRect primary = formArea;
+  const auto flagged = std::find_if(monitors.begin(), monitors.end(),
+                                    [](const DisplayMonitor& monitor) { return monitor.primary; });
+  if (flagged != monitors.end()) primary = flagged->area;
+  std::vector<ScreenRect> areas;
+  for (const DisplayMonitor& monitor : monitors) {
+    const ScreenRect& area = monitor.area;
+    if (monitor.primary || area.empty() || area.within(primary) || area.within(formArea)) continue;
+    if (std::find(areas.begin(), areas.end(), area) == areas.end()) areas.push_back(area);
+  }
+  return areas;
+}
 
 void FullScreenRun::FormCreate() {
   FractalSettings& settings = fractals_.settings;
@@ -12,6 +30,9 @@ void FullScreenRun::FormCreate() {
   ApplyRandomAlgorithm(settings, fractals_.random);
   DesktopBitCount = host_.desktopBitCount();
   host_.sizeFormToScreen(ScreenWidth, ScreenHeight);
+  // Before the display is taken: a set-up that fails must not leave the other
+  // monitors showing the desktop.
+  coverOtherMonitors();
   fractals_.EngineBrightness = settings.Brightness;
   StartAnimation(fractals_);
   frameSizeForDetail(settings.Detail, 800, 600, fractals_.FrameWidth, fractals_.FrameHeight);
@@ -25,6 +46,7 @@ void FullScreenRun::DXTimerTimer() {
   // An arithmetic error leaves a partial frame, which is shown as it is.
   ComputeFrame(fractals_);
   PresentFrame(area_, image_, fractals_.planes);
+  if (!otherMonitors_.empty()) host_.showOnOtherMonitors(image_);
 }
 
 void FullScreenRun::FormKeyDown() {
@@ -55,6 +77,14 @@ void FullScreenRun::DXDrawMouseMove() {
   host_.showDrawingArea();
 }
 
+void FullScreenRun::displayChanged() {
+  if (ended_) return;
+  // Placed again even where the areas stayed the same: the system may have
+  // moved the windows while a monitor was away.
+  coverOtherMonitors();
+  releaseCursor(host_.cursorPosition());
+}
+
 bool FullScreenRun::setUpAgain() {
   try {
     setUpSurface();
@@ -69,8 +99,22 @@ bool FullScreenRun::setUpAgain() {
 }
 
 void FullScreenRun::setUpSurface() {
-  SetUpFullScreenSurface(area_, ScreenGeometry{ScreenWidth, ScreenHeight, DesktopBitCount},
-                         [this] { host_.centreForm(); });
+  // The set-up confines the cursor to the primary monitor, moving it there if
+  // need be; the cursor goes back to where it stood, on whichever monitor.
+  const CursorPoint before = host_.cursorPosition();
+  try {
+    SetUpFullScreenSurface(area_, ScreenGeometry{ScreenWidth, ScreenHeight, DesktopBitCount},
+                           [this] { host_.centreForm(); });
+  } catch (...) {
+    releaseCursor(before);
+    throw;
+  }
+  releaseCursor(before);
+}
+
+void FullScreenRun::releaseCursor(CursorPoint position) {
+  // A single monitor keeps the display's own hold on the cursor.
+  if (!otherMonitors_.empty()) host_.releaseCursor(position);
 }
 
 void FullScreenRun::startShowing() {
@@ -80,11 +124,24 @@ void FullScreenRun::startShowing() {
   showing_ = true;
 }
 
+void FullScreenRun::coverOtherMonitors() {
+  std::vector<ScreenRect> areas =
+      otherMonitorAreas(host_.monitors(), ScreenRect{0, 0, ScreenWidth, ScreenHeight});
+  // A single monitor has nothing to cover and nothing to place again.
+  if (areas.empty() && otherMonitors_.empty()) return;
+  otherMonitors_ = std::move(areas);
+  host_.coverOtherMonitors(otherMonitors_);
+}
+
 void FullScreenRun::exitSequence() {
   if (!host_.verifyExitPassword()) return;
   ended_ = true;
   if (showing_) host_.showCursor(true);
   host_.hideForm();
+  if (!otherMonitors_.empty()) {
+    otherMonitors_.clear();
+    host_.coverOtherMonitors(otherMonitors_);
+  }
   if (showing_) host_.setScreenSaverRunning(false);
   host_.terminate();
 }

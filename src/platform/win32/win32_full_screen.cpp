@@ -2,8 +2,10 @@
 // set itself up (which takes the display), then shows the window; from then on
 // the message loop forwards key presses, mouse movements and repaint requests
 // to the run, and the frame timer ticks it from the loop's idle time while the
-// application is active. The run's exit sequence destroys the window, which
-// ends the loop.
+// application is active. The windows over the other monitors (win32_monitors)
+// are made during creation, owned by the form, and pass their input to the run
+// in the same way. The run's exit sequence closes them and destroys the
+// window, which ends the loop.
 #include "platform/win32/win32_full_screen.h"
 
 #include <windows.h>
@@ -13,6 +15,7 @@
 #include "platform/win32/win32_app.h"
 #include "platform/win32/win32_direct_draw.h"
 #include "platform/win32/win32_frame_timer.h"
+#include "platform/win32/win32_monitors.h"
 #include "platform/win32/win32_password.h"
 #include "platform/win32/win32_registry.h"
 #include "shell/full_screen_run.h"
@@ -26,7 +29,10 @@ class FullScreenForm : public FullScreenHost {
   FullScreenForm(Fractals& fractals, HWND window)
       : window_(window),
         area_(reinterpret_cast<std::uintptr_t>(window), AreaPlacement{0, 0, 0, 0, true}),
-        run_(fractals, registry_, area_, *this) {
+        run_(fractals, registry_, area_, *this),
+        monitors_(reinterpret_cast<std::uintptr_t>(window),
+                  MonitorWindows::Input{[this] { handle([this] { run_.FormKeyDown(); }); },
+                                        [this] { handle([this] { run_.DXDrawMouseMove(); }); }}) {
     area_.Options = doAllowReboot | doWaitVBlank | doStretch | doCenter | doDirectX7Mode |
                     doHardware | doSelectDriver;
     area_.Display.fixedBitCount = true;
@@ -43,6 +49,14 @@ class FullScreenForm : public FullScreenHost {
   template <class Handler>
   void handle(Handler handler) {
     handlers_.run(reinterpret_cast<std::uintptr_t>(window_), handler);
+    takeInDisplayChange();
+  }
+
+  // The system reported a display change. One that comes while another handler
+  // runs (the password dialog waits inside one) is taken in when it is over.
+  void displayChanged() {
+    displayChangePending_ = true;
+    takeInDisplayChange();
   }
 
   // FullScreenHost
@@ -74,14 +88,34 @@ class FullScreenForm : public FullScreenHost {
   void reportError(const std::string& message) override {
     showErrorBox(reinterpret_cast<std::uintptr_t>(window_), message);
   }
+  std::vector<DisplayMonitor> monitors() override { return listMonitors(); }
+  void coverOtherMonitors(const std::vector<ScreenRect>& areas) override { monitors_.cover(areas); }
+  void showOnOtherMonitors(const FrameImage& image) override { monitors_.show(image); }
+  void releaseCursor(CursorPoint position) override {
+    ClipCursor(nullptr);
+    POINT now{};
+    if (GetCursorPos(&now) && (now.x != position.x || now.y != position.y))
+      SetCursorPos(position.x, position.y);
+  }
 
  private:
+  void takeInDisplayChange() {
+    if (!displayChangePending_) return;
+    // Not run while another handler is busy: the flag then stays for later.
+    handlers_.run(reinterpret_cast<std::uintptr_t>(window_), [this] {
+      displayChangePending_ = false;
+      run_.displayChanged();
+    });
+  }
+
   HWND window_;
   Win32SettingsRegistry registry_;
   DirectDrawArea area_;
   FullScreenRun run_;
+  MonitorWindows monitors_;
   FrameTimer timer_;
   FormHandlers handlers_;
+  bool displayChangePending_ = false;
 };
 
 LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -97,6 +131,9 @@ LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, L
       return 0;
     case WM_ACTIVATEAPP:
       form->timer().setActive(wParam != FALSE);
+      return 0;
+    case WM_DISPLAYCHANGE:
+      form->displayChanged();
       return 0;
     case WM_ERASEBKGND:
       return 1;
