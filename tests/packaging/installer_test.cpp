@@ -350,7 +350,9 @@ std::unique_ptr<ProcessTree> runInstallerTree(const std::string& arguments) {
   }
   if (!installer->waitForAll(kSetupPatience)) {
     ADD_FAILURE() << "the installer (" << arguments << ") did not end within "
-                  << kSetupPatience / 1000 << " s";
+                  << kSetupPatience / 1000 << " s; "
+                  << (installer->firstRunning() ? "it is still running" : "it ended")
+                  << ", and its tree ran " << describe(installer->programs());
     return nullptr;
   }
   return installer;
@@ -962,6 +964,10 @@ TEST_F(Setup, UninstallerPageOffersToRemoveTheSettingsUntickedAndRemovesThemWhen
 }  // namespace glimmerweave::packaging
 
 int main(int argc, char** argv) {
+  // Wine starts the desktop's process for the first program that asks for the desktop
+  // window. Asked here, it is this program's, and never a process of an installer's
+  // tree that the cases wait for.
+  GetDesktopWindow();
   ::testing::InitGoogleTest(&argc, argv);
   using namespace glimmerweave::packaging;
   const std::pair<const char*, std::string*> options[] = {{"--installer=", &installerPath},
