@@ -19,6 +19,9 @@ macro(renderer_test_begin)
     renderer_test_fail("no renderer at ${RENDERER}")
   endif()
   string(REPLACE "|" ";" EMULATOR "${EMULATOR}")
+  # A run stopped before it unmounted its small disk leaves it mounted; the folder
+  # cannot be emptied while it is.
+  renderer_test_unmount_below("${WORK_DIR}")
   file(REMOVE_RECURSE "${WORK_DIR}")
   file(MAKE_DIRECTORY "${WORK_DIR}")
 endmacro()
@@ -114,4 +117,86 @@ function(renderer_test_ppm_size file width_var height_var)
   endif()
   set(${width_var} "${width}" PARENT_SCOPE)
   set(${height_var} "${height}" PARENT_SCOPE)
+endfunction()
+
+# Sets <regex_var> to a regular expression that matches TEXT exactly, and nothing else.
+function(renderer_test_literal text regex_var)
+  string(REGEX REPLACE "([][.*+?^$()|\\{}])" "\\\\\\1" regex "${text}")
+  set(${regex_var} "${regex}" PARENT_SCOPE)
+endfunction()
+
+# Sets <missing_folder_var> and <full_disk_var> to regular expressions of the system's
+# words for a file in a folder that does not exist and for a full disk, as the renderer
+# under test reports them: strerror's natively; under Wine, Wine's for
+# ERROR_PATH_NOT_FOUND and ERROR_DISK_FULL, or Windows' own.
+function(renderer_test_system_reasons missing_folder_var full_disk_var)
+  if(EMULATOR STREQUAL "")
+    set(${missing_folder_var} "No such file or directory" PARENT_SCOPE)
+    set(${full_disk_var} "No space left on device" PARENT_SCOPE)
+  else()
+    set(${missing_folder_var} "(Path not found|The system cannot find the path specified)"
+      PARENT_SCOPE)
+    set(${full_disk_var} "(Disk full|There is not enough space on the disk)" PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Sets <var> to true when the test runs as root, which mounting a small file system and
+# making device nodes need.
+function(renderer_test_is_root var)
+  execute_process(COMMAND id -u OUTPUT_VARIABLE uid OUTPUT_STRIP_TRAILING_WHITESPACE
+    RESULT_VARIABLE result)
+  if(result EQUAL 0 AND uid STREQUAL "0")
+    set(${var} TRUE PARENT_SCOPE)
+  else()
+    set(${var} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+
+# Mounts a tmpfs of SIZE (for example 64k) at DIR, a folder of WORK_DIR made here.
+# Whoever mounts it unmounts it with renderer_test_unmount before the test ends, failed
+# or not.
+function(renderer_test_mount_small_disk dir size)
+  file(MAKE_DIRECTORY "${WORK_DIR}/${dir}")
+  execute_process(COMMAND mount -t tmpfs -o "size=${size},nosuid,nodev" tmpfs "${WORK_DIR}/${dir}"
+    RESULT_VARIABLE result ERROR_VARIABLE error)
+  if(NOT result EQUAL 0)
+    renderer_test_fail("cannot mount a tmpfs of ${size} at ${WORK_DIR}/${dir}: ${error}")
+  endif()
+endfunction()
+
+# Unmounts the file system at DIR (in WORK_DIR). Lazily: a program still holding one of
+# its files cannot keep it mounted.
+function(renderer_test_unmount dir)
+  execute_process(COMMAND umount -l "${WORK_DIR}/${dir}" RESULT_VARIABLE result
+    ERROR_VARIABLE error)
+  if(NOT result EQUAL 0)
+    renderer_test_fail("cannot unmount ${WORK_DIR}/${dir}: ${error}")
+  endif()
+endfunction()
+
+# Unmounts every file system mounted below the folder DIR.
+function(renderer_test_unmount_below dir)
+  if(NOT EXISTS /proc/self/mounts)
+    return()
+  endif()
+  file(STRINGS /proc/self/mounts mounts)
+  foreach(line IN LISTS mounts)
+    string(REPLACE " " ";" fields "${line}")
+    list(GET fields 1 mount_point)
+    string(FIND "${mount_point}" "${dir}/" position)
+    if(position EQUAL 0)
+      execute_process(COMMAND umount -l "${mount_point}")
+    endif()
+  endforeach()
+endfunction()
+
+# Sets <var> to the kind of what PATH names, as stat's %F says it ("regular file",
+# "character special file", "fifo", ...), or "missing".
+function(renderer_test_file_kind path var)
+  execute_process(COMMAND stat -c %F "${path}" OUTPUT_VARIABLE kind
+    OUTPUT_STRIP_TRAILING_WHITESPACE RESULT_VARIABLE result ERROR_QUIET)
+  if(NOT result EQUAL 0)
+    set(kind missing)
+  endif()
+  set(${var} "${kind}" PARENT_SCOPE)
 endfunction()

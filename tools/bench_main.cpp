@@ -9,58 +9,30 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "bench_options.h"
 #include "engine/engine.h"
 #include "engine/frame_pool.h"
 #include "glimmerweave/version.h"
+#include "progress.h"
 
 namespace {
 
 using namespace glimmerweave;
-
-constexpr const char* kUsage =
-    "Usage: glimmerweave-bench [options]\n"
-    "\n"
-    "Times the engine's frames: median ms per frame with all threads, one thread,\n"
-    "and one thread with the portable standard-library math.\n"
-    "\n"
-    "  --algorithm N   one algorithm 0..34 (default: all 35)\n"
-    "  --detail D      the full-screen frame of Detail 0..10 (default 10: 800 x 600)\n"
-    "  --width W       frame width 1..801, with --height instead of --detail\n"
-    "  --height H      frame height 1..601\n"
-    "  --frames N      timed frames per measurement, 1..1000 (default 5)\n"
-    "  --warmup N      untimed frames first, 0..1000 (default 1)\n"
-    "  --threads N     threads of the pool, 1..256 (default: one per hardware thread)\n"
-    "  --json          print JSON instead of a table\n"
-    "  --help          show this text\n"
-    "  --version       show the program's version\n";
-
-struct Options {
-  int first = 0, last = 34;
-  int width = 800, height = 600;
-  int frames = 5, warmup = 1;
-  unsigned threads = FramePool::defaultThreadCount();
-  bool json = false;
-};
-
-bool parseNumber(const char* text, long low, long high, long& value) {
-  char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
-  if (!*text || *end || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
 
 int usageError(const std::string& message) {
   std::fprintf(stderr, "glimmerweave-bench: %s (see --help)\n", message.c_str());
   return 2;
 }
 
-// Median milliseconds per frame of `frames` timed ComputeFrame calls.
-double measure(int algorithm, const Options& options, FramePool* pool, MathBackend backend) {
+// Median milliseconds per frame of `frames` timed ComputeFrame calls; every frame
+// computed, warm-up or timed, counts on `progress`.
+double measure(int algorithm, const BenchOptions& options, FramePool* pool, MathBackend backend,
+               ProgressReport& progress) {
   auto fractals = std::make_unique<Fractals>();
   fractals->pool = pool;
   fractals->random.seed(1);
@@ -70,13 +42,18 @@ double measure(int algorithm, const Options& options, FramePool* pool, MathBacke
   fractals->FrameWidth = options.width;
   fractals->FrameHeight = options.height;
   StartAnimation(*fractals);
-  for (int i = 0; i < options.warmup; ++i) ComputeFrame(*fractals, backend);
+  for (int i = 0; i < options.warmup; ++i) {
+    ComputeFrame(*fractals, backend);
+    progress.advance();
+  }
   std::vector<double> times;
   for (int i = 0; i < options.frames; ++i) {
     const auto start = std::chrono::steady_clock::now();
     ComputeFrame(*fractals, backend);
     const auto end = std::chrono::steady_clock::now();
     times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
+    // Outside the timed span: reporting costs nothing that is measured.
+    progress.advance();
   }
   std::sort(times.begin(), times.end());
   const std::size_t middle = times.size() / 2;
@@ -91,68 +68,31 @@ struct Row {
 }  // namespace
 
 int main(int argc, char** argv) {
-  Options options;
-  bool sizeGiven = false, detailGiven = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string name = argv[i];
-    if (name == "--help") {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (name == "--version") {
-      std::printf("glimmerweave-bench %s\n", kVersion);
-      return 0;
-    }
-    if (name == "--json") {
-      options.json = true;
-      continue;
-    }
-    if (i + 1 >= argc) return usageError("option " + name + " needs a value");
-    const char* value = argv[++i];
-    long number = 0;
-    if (name == "--algorithm") {
-      if (!parseNumber(value, 0, 34, number)) return usageError("--algorithm takes 0 to 34");
-      options.first = options.last = static_cast<int>(number);
-    } else if (name == "--detail") {
-      if (!parseNumber(value, 0, 10, number)) return usageError("--detail takes 0 to 10");
-      frameSizeForDetail(static_cast<std::int32_t>(number), 800, 600, options.width,
-                         options.height);
-      detailGiven = true;
-    } else if (name == "--width") {
-      if (!parseNumber(value, 1, 801, number)) return usageError("--width takes 1 to 801");
-      options.width = static_cast<int>(number);
-      sizeGiven = true;
-    } else if (name == "--height") {
-      if (!parseNumber(value, 1, 601, number)) return usageError("--height takes 1 to 601");
-      options.height = static_cast<int>(number);
-      sizeGiven = true;
-    } else if (name == "--frames") {
-      if (!parseNumber(value, 1, 1000, number)) return usageError("--frames takes 1 to 1000");
-      options.frames = static_cast<int>(number);
-    } else if (name == "--warmup") {
-      if (!parseNumber(value, 0, 1000, number)) return usageError("--warmup takes 0 to 1000");
-      options.warmup = static_cast<int>(number);
-    } else if (name == "--threads") {
-      if (!parseNumber(value, 1, 256, number)) return usageError("--threads takes 1 to 256");
-      options.threads = static_cast<unsigned>(number);
-    } else {
-      return usageError("unknown option '" + name + "'");
-    }
+  // argc is 0 for a program started without even its own name.
+  const std::vector<std::string> arguments(argv + std::min(argc, 1), argv + argc);
+  const BenchCommand command = parseBenchCommand(arguments);
+  if (command.kind == BenchCommand::Kind::Help) {
+    std::fputs(benchUsage(), stdout);
+    return 0;
   }
-  if (sizeGiven && detailGiven) return usageError("give either --detail or --width and --height");
+  if (command.kind == BenchCommand::Kind::Version) {
+    std::printf("glimmerweave-bench %s\n", kVersion);
+    return 0;
+  }
+  if (command.kind == BenchCommand::Kind::Error) return usageError(command.error);
+  const BenchOptions& options = command.options;
 
   FramePool pool(options.threads);
   std::vector<Row> rows;
   const int count = options.last - options.first + 1;
-  for (int algorithm = options.first; algorithm <= options.last; ++algorithm) {
-    std::fprintf(stderr, "\rglimmerweave-bench: algorithm %d (%d of %d)", algorithm,
-                 algorithm - options.first + 1, count);
-    std::fflush(stderr);
-    rows.push_back(Row{algorithm, measure(algorithm, options, &pool, MathBackend::Native),
-                       measure(algorithm, options, nullptr, MathBackend::Native),
-                       measure(algorithm, options, nullptr, MathBackend::Portable)});
-  }
-  std::fputc('\n', stderr);
+  // Three measurements of each algorithm, each of its warm-up and timed frames.
+  ProgressReport progress(std::cerr, "glimmerweave-bench: ", "frames",
+                          3LL * count * (options.warmup + options.frames), {isTerminal(stderr)});
+  for (int algorithm = options.first; algorithm <= options.last; ++algorithm)
+    rows.push_back(Row{algorithm, measure(algorithm, options, &pool, MathBackend::Native, progress),
+                       measure(algorithm, options, nullptr, MathBackend::Native, progress),
+                       measure(algorithm, options, nullptr, MathBackend::Portable, progress)});
+  progress.finish();
 
   double logThreads = 0, logMath = 0;
   for (const Row& row : rows) {

@@ -1,10 +1,13 @@
-// The frame's PNG files in the native build, through libpng's simplified interface.
-// The Windows build has its own writer (wic_png_writer.cpp).
+// The frame's PNG files in the native build, through libpng's simplified interface,
+// encoded in memory and written with writeFileSafely. The Windows build has its own
+// writer (wic_png_writer.cpp).
 #include "png_writer.h"
 
 #include <png.h>
 
 #include <cstring>
+
+#include "safe_file.h"
 
 namespace glimmerweave {
 
@@ -16,15 +19,21 @@ bool writePng(const std::string& path, const RgbImage& image, std::string& error
   png.height = static_cast<png_uint_32>(image.height);
   png.format = PNG_FORMAT_RGB;
   if (image.pixels.size() != PNG_IMAGE_SIZE(png)) {
-    error = "the image's pixels do not fill its " + std::to_string(image.width) + " x " +
-            std::to_string(image.height) + " frame";
+    error = cannotWrite(path, "the image's pixels do not fill its " + std::to_string(image.width) +
+                                  " x " + std::to_string(image.height) + " frame");
     return false;
   }
-  if (!png_image_write_to_file(&png, path.c_str(), 0, image.pixels.data(), 0, nullptr)) {
-    error = png.message;
+  // Encoded in memory and written by writeFileSafely: libpng's own file writer removes
+  // the file it failed to write, whatever that was, and reports a full disk as
+  // "Write Error" without the system's reason.
+  std::string bytes(PNG_IMAGE_PNG_SIZE_MAX(png), '\0');
+  png_alloc_size_t size = bytes.size();
+  if (!png_image_write_to_memory(&png, bytes.data(), &size, 0, image.pixels.data(), 0, nullptr)) {
+    error = cannotWrite(path, png.message);
     return false;
   }
-  return true;
+  bytes.resize(size);
+  return writeFileSafely(path, bytes, error);
 }
 
 bool readPng(const std::string& path, RgbImage& image, std::string& error) {

@@ -10,7 +10,9 @@
 
 namespace glimmerweave {
 
-// Writes the image; on failure returns false and says why in `error`.
+// Writes the image through writeFileSafely (safe_file.h); on failure returns false with
+// `error` saying "cannot write 'PATH': REASON", and whatever `path` named before is as it
+// was.
 bool writePng(const std::string& path, const RgbImage& image, std::string& error);
 
 // Reads an image back as 8-bit RGB; on failure returns false and says why.

@@ -10,9 +10,9 @@
 
 namespace glimmerweave {
 
-// Writes the image; on failure returns false, says why in `error` and leaves no file
-// behind. An image without pixels is refused: netpbm's readers take no zero width or
-// height.
+// Writes the image through writeFileSafely (safe_file.h); on failure returns false with
+// `error` saying "cannot write 'PATH': REASON", and whatever `path` named before is as it
+// was. An image without pixels is refused: netpbm's readers take no zero width or height.
 bool writePpm(const std::string& path, const RgbImage& image, std::string& error);
 
 }  // namespace glimmerweave

@@ -7,6 +7,7 @@
 #include "glimmerweave/version.h"
 #include "png_writer.h"
 #include "ppm_writer.h"
+#include "progress.h"
 
 namespace glimmerweave {
 
@@ -26,7 +27,7 @@ RgbImage frameImage(const Fractals& fractals) {
   return image;
 }
 
-// Writes the frame in the format its file name asks for.
+// Writes the frame in the format its file name asks for; `error` says "cannot write ...".
 bool writeImage(const std::string& path, const RgbImage& image, std::string& error) {
   switch (imageFormatOf(path)) {
     case ImageFormat::Ppm:
@@ -38,9 +39,12 @@ bool writeImage(const std::string& path, const RgbImage& image, std::string& err
 }
 
 // Runs one tick; reports an arithmetic error and returns false on one.
-bool tick(Fractals& fractals, int frame, long long tickNumber, std::ostream& log) {
+bool tick(Fractals& fractals, int frame, long long tickNumber, std::ostream& log,
+          ProgressReport& progress) {
   const FrameOutcome outcome = ComputeFrame(fractals);
+  progress.advance();
   if (outcome.ok()) return true;
+  progress.breakLine();
   log << "glimmerweave-render: frame " << frame << ", tick " << tickNumber << ": "
       << outcome.message() << " at column " << outcome.column << ", row " << outcome.row
       << "; the rest of the frame keeps its previous contents\n";
@@ -49,7 +53,8 @@ bool tick(Fractals& fractals, int frame, long long tickNumber, std::ostream& log
 
 }  // namespace
 
-int render(const RenderOptions& options, std::ostream& log) {
+int render(const RenderOptions& options, std::ostream& log,
+           const ProgressOptions& progressOptions) {
   // The engine holds three 801 x 601 planes: too large for the stack.
   auto fractals = std::make_unique<Fractals>();
   FramePool pool;
@@ -75,31 +80,35 @@ int render(const RenderOptions& options, std::ostream& log) {
   const bool empty = options.width == 0 || options.height == 0;
   bool clean = true;
   long long ticks = 0;
+  // The ticks are the work: a frame's file takes a fraction of a tick's time.
+  ProgressReport progress(log, "glimmerweave-render: ", "ticks",
+                          static_cast<long long>(options.ticks) + options.frames - 1,
+                          progressOptions);
   for (int frame = 0; frame < options.frames; ++frame) {
     const long long ticksBefore = frame == 0 ? options.ticks : 1;
     for (long long t = 0; t < ticksBefore; ++t)
-      clean = tick(*fractals, frame, ++ticks, log) && clean;
+      clean = tick(*fractals, frame, ++ticks, log, progress) && clean;
 
     if (!empty) {
       const std::string path =
           options.frames > 1 ? numberedFileName(options.output, frame) : options.output;
       std::string error;
       if (!writeImage(path, frameImage(*fractals), error)) {
-        log << "glimmerweave-render: cannot write '" << path << "': " << error << '\n';
+        progress.breakLine();
+        log << "glimmerweave-render: " << error << '\n';
         return kRenderBadUsage;
       }
     }
-    if (options.frames > 1)
-      log << "\rglimmerweave-render: frame " << frame + 1 << " of " << options.frames << std::flush;
   }
-  if (options.frames > 1) log << '\n';
+  progress.finish();
   if (empty)
     log << "glimmerweave-render: the frame is " << options.width << " x " << options.height
         << " pixels, so no image was written\n";
   return clean ? kRenderOk : kRenderArithmeticError;
 }
 
-int renderMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& log) {
+int renderMain(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& log,
+               const ProgressOptions& progress) {
   const RenderCommand command = parseRenderCommand(arguments);
   switch (command.kind) {
     case RenderCommand::Kind::Help:
@@ -114,7 +123,7 @@ int renderMain(const std::vector<std::string>& arguments, std::ostream& out, std
     case RenderCommand::Kind::Render:
       break;
   }
-  return render(command.options, log);
+  return render(command.options, log, progress);
 }
 
 }  // namespace glimmerweave

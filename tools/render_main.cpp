@@ -1,5 +1,6 @@
 // glimmerweave-render: renders frames of the animation to PNG or PPM files, for
 // galleries, wallpapers and for checking the engine on any machine.
+#include <cstdio>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -7,6 +8,8 @@
 #include "render.h"
 
 int main(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
-  return glimmerweave::renderMain(arguments, std::cout, std::cerr);
+  // A program may be started with no arguments at all, not even its name.
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return glimmerweave::renderMain(arguments, std::cout, std::cerr,
+                                  {glimmerweave::isTerminal(stderr)});
 }

@@ -44,7 +44,10 @@ bool parseInteger(const std::string& text, long long low, long long high, long l
   errno = 0;
   char* end = nullptr;
   const long long parsed = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || end != text.c_str() + text.size() || text[0] == ' ') return false;
+  // strtoll skips leading white space of any kind; a number starts with a sign or a digit.
+  const bool startsAsANumber =
+      text[0] == '-' || text[0] == '+' || (text[0] >= '0' && text[0] <= '9');
+  if (!startsAsANumber || errno != 0 || end != text.c_str() + text.size()) return false;
   if (parsed < low || parsed > high) return false;
   value = parsed;
   return true;

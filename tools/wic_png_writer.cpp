@@ -2,10 +2,13 @@
 // (WIC), which comes with Windows, so the renderer carries no PNG library of its own.
 // The native build writes with libpng instead (libpng_png_writer.cpp).
 //
-// Each call starts COM for the calling thread and ends it again, so the renderer needs
-// no set-up of its own; a thread whose COM someone else started in the other threading
-// model is used as it is. Errors name the step that failed and its HRESULT in hex, with
-// the system's own text when it has one; the caller adds the file's name.
+// The encoder writes into a stream in memory, and writeFileSafely (safe_file.h) puts its
+// bytes into a temporary file beside the target and moves that over it, so a failed
+// write leaves what the name named as it was. Each call starts COM for the calling
+// thread and ends it again, so the renderer needs no set-up of its own; a thread whose
+// COM someone else started in the other threading model is used as it is. Errors of the
+// encoder name the step that failed and its HRESULT in hex, with the system's own text;
+// every error says "cannot write 'PATH': ..." as the native writer's do.
 #include "png_writer.h"
 
 #include <wincodec.h>
@@ -18,6 +21,9 @@
 #include <string>
 #include <vector>
 
+#include "safe_file.h"
+#include "win32_system_text.h"
+
 namespace glimmerweave {
 
 namespace {
@@ -27,25 +33,12 @@ using Microsoft::WRL::ComPtr;
 // ---------------------------------------------------------------------------
 // Errors
 
-// "HRESULT 0x80070003 (The system cannot find the path specified)"
+// "HRESULT 0x88982F80 (The component cannot be found)"
 std::string describe(HRESULT result) {
-  char code[16];
-  std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(result));
-  std::string text = std::string("HRESULT ") + code;
-
-  char* message = nullptr;
-  const DWORD length = FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<char*>(&message), 0, nullptr);
-  if (length > 0 && message != nullptr) {
-    std::string system(message, length);
-    while (!system.empty() && (system.back() == '\n' || system.back() == '\r' ||
-                               system.back() == ' ' || system.back() == '.'))
-      system.pop_back();
-    if (!system.empty()) text += " (" + system + ")";
-  }
-  if (message != nullptr) LocalFree(message);
-  return text;
+  const auto code = static_cast<unsigned long>(result);
+  char number[16];
+  std::snprintf(number, sizeof number, "0x%08lX", code);
+  return std::string("HRESULT ") + number + " (" + systemMessage(code) + ")";
 }
 
 // True when `result` succeeded; otherwise says in `error` that `step` failed, and how.
@@ -56,7 +49,7 @@ bool succeeded(HRESULT result, const char* step, std::string& error) {
 }
 
 // ---------------------------------------------------------------------------
-// COM and file names
+// COM
 
 // COM on the calling thread for the lifetime of the object. It must outlive every COM
 // object the call makes, so it is made before them and destroyed after them.
@@ -81,24 +74,6 @@ class ComScope {
   HRESULT result_;
 };
 
-// The file name as Windows takes it: main's arguments arrive in the ANSI code page.
-bool widen(const std::string& path, std::wstring& wide, std::string& error) {
-  if (path.size() > static_cast<std::size_t>(std::numeric_limits<int>::max())) {
-    error = "the file name is too long";
-    return false;
-  }
-  const int size = static_cast<int>(path.size());
-  const int length =
-      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(), size, nullptr, 0);
-  if (length <= 0) {
-    error = "the file name is not valid in the ANSI code page";
-    return false;
-  }
-  wide.assign(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path.data(), size, wide.data(), length);
-  return true;
-}
-
 // The WIC factory, or none with `error` saying why.
 ComPtr<IWICImagingFactory> makeFactory(std::string& error) {
   ComPtr<IWICImagingFactory> factory;
@@ -111,19 +86,16 @@ ComPtr<IWICImagingFactory> makeFactory(std::string& error) {
 // ---------------------------------------------------------------------------
 // Writing
 
-// Encodes the image into the file `path`; `created` tells whether the file was made,
-// so that a failure can remove what was begun. Every COM object is released on return.
-bool encodePng(const std::wstring& path, const RgbImage& image, bool& created, std::string& error) {
+// Encodes the image as a PNG file's bytes in `bytes`. Every COM object is released on
+// return.
+bool encodePng(const RgbImage& image, std::string& bytes, std::string& error) {
   const ComPtr<IWICImagingFactory> factory = makeFactory(error);
   if (!factory) return false;
 
-  ComPtr<IWICStream> stream;
-  if (!succeeded(factory->CreateStream(stream.GetAddressOf()), "creating a WIC stream", error))
+  ComPtr<IStream> stream;
+  if (!succeeded(CreateStreamOnHGlobal(nullptr, TRUE, stream.GetAddressOf()),
+                 "creating a stream in memory", error))
     return false;
-  if (!succeeded(stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE),
-                 "creating the file (IWICStream::InitializeFromFilename)", error))
-    return false;
-  created = true;
 
   ComPtr<IWICBitmapEncoder> encoder;
   if (!succeeded(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.GetAddressOf()),
@@ -157,11 +129,27 @@ bool encodePng(const std::wstring& path, const RgbImage& image, bool& created, s
     bgr[i + 2] = image.pixels[i];
   }
   const UINT stride = static_cast<UINT>(image.width) * 3;
-  return succeeded(frame->WritePixels(static_cast<UINT>(image.height), stride,
-                                      static_cast<UINT>(bgr.size()), bgr.data()),
-                   "writing the pixels", error) &&
-         succeeded(frame->Commit(), "finishing the PNG frame", error) &&
-         succeeded(encoder->Commit(), "finishing the PNG file", error);
+  if (!succeeded(frame->WritePixels(static_cast<UINT>(image.height), stride,
+                                    static_cast<UINT>(bgr.size()), bgr.data()),
+                 "writing the pixels", error) ||
+      !succeeded(frame->Commit(), "finishing the PNG frame", error) ||
+      !succeeded(encoder->Commit(), "finishing the PNG file", error))
+    return false;
+
+  // The stream's own size, not its memory block's, which may be larger.
+  STATSTG status{};
+  HGLOBAL memory = nullptr;
+  if (!succeeded(stream->Stat(&status, STATFLAG_NONAME), "measuring the PNG file", error) ||
+      !succeeded(GetHGlobalFromStream(stream.Get(), &memory), "reading the PNG file", error))
+    return false;
+  const void* data = GlobalLock(memory);
+  if (data == nullptr) {
+    error = "reading the PNG file failed: " + systemMessage(GetLastError());
+    return false;
+  }
+  bytes.assign(static_cast<const char*>(data), static_cast<std::size_t>(status.cbSize.QuadPart));
+  GlobalUnlock(memory);
+  return true;
 }
 
 // ---------------------------------------------------------------------------
@@ -226,30 +214,31 @@ bool decodePng(const std::wstring& path, RgbImage& image, std::string& error) {
 
 bool writePng(const std::string& path, const RgbImage& image, std::string& error) {
   if (image.width <= 0 || image.height <= 0) {
-    error = "a PNG image needs at least one pixel, not " + std::to_string(image.width) + " x " +
-            std::to_string(image.height);
+    error =
+        cannotWrite(path, "a PNG image needs at least one pixel, not " +
+                              std::to_string(image.width) + " x " + std::to_string(image.height));
     return false;
   }
   if (image.pixels.size() != std::size_t(image.width) * std::size_t(image.height) * 3) {
-    error = "the image's pixels do not fill its " + std::to_string(image.width) + " x " +
-            std::to_string(image.height) + " frame";
+    error = cannotWrite(path, "the image's pixels do not fill its " + std::to_string(image.width) +
+                                  " x " + std::to_string(image.height) + " frame");
     return false;
   }
-  std::wstring widePath;
-  if (!widen(path, widePath, error)) return false;
-
-  const ComScope com;
-  if (!com.usable(error)) return false;
-  bool created = false;
-  const bool written = encodePng(widePath, image, created, error);
-  // encodePng has released the stream, which held the file open.
-  if (!written && created) DeleteFileW(widePath.c_str());
-  return written;
+  std::string bytes;
+  std::string reason;
+  {
+    const ComScope com;
+    if (!com.usable(reason) || !encodePng(image, bytes, reason)) {
+      error = cannotWrite(path, reason);
+      return false;
+    }
+  }
+  return writeFileSafely(path, bytes, error);
 }
 
 bool readPng(const std::string& path, RgbImage& image, std::string& error) {
   std::wstring widePath;
-  if (!widen(path, widePath, error)) return false;
+  if (!widenFileName(path, widePath, error)) return false;
   const ComScope com;
   return com.usable(error) && decodePng(widePath, image, error);
 }
