@@ -1,0 +1,48 @@
+// The thread that computes the frames. A frame takes from a few to a few hundred
+// milliseconds, and the engine cannot stop one part-way; computing it here keeps
+// the program's loop free to answer the X server and the signals meanwhile. The
+// loop starts a frame with begin() and learns that it is done when done_fd()
+// becomes readable; the thread never touches the X connection.
+#pragma once
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace glimmerweave::x11 {
+
+class FrameThread {
+ public:
+  // Starts the thread; `job` computes one frame.
+  explicit FrameThread(std::function<void()> job);
+  // Waits for a frame in progress, then ends the thread.
+  ~FrameThread();
+  FrameThread(const FrameThread&) = delete;
+  FrameThread& operator=(const FrameThread&) = delete;
+
+  // Readable (poll) when a frame has been computed and not yet collected.
+  int doneFd() const { return doneFd_; }
+
+  // Starts computing a frame; only when not busy.
+  void begin();
+  // Takes the news that the frame is done; after doneFd() became readable.
+  void collect();
+  // A frame has begun and is not collected yet.
+  bool busy() const { return busy_; }
+
+ private:
+  void loop();
+
+  std::function<void()> job_;
+  int doneFd_ = -1;
+  bool busy_ = false;  // the loop's own view: begun and not collected
+
+  std::mutex mutex_;
+  std::condition_variable wake_;
+  bool requested_ = false;
+  bool stopping_ = false;
+  std::thread thread_;
+};
+
+}  // namespace glimmerweave::x11

@@ -1,0 +1,288 @@
+// glimmerweave: the animation on X, as a window of its own, in xscreensaver's
+// window or on the root window.
+//
+// How a run goes: main reads the options (a bad one ends the program with
+// status 2), blocks SIGTERM, SIGINT and SIGHUP so that they arrive through a
+// signalfd instead of interrupting anything, opens the display and picks the
+// window: -window-id, else $XSCREENSAVER_WINDOW, else the root window with
+// -root, else a new 800 x 600 window of its own. hackInit sets the animation up
+// there. The loop then sleeps in one ppoll on three descriptors, the X
+// connection, the signals and the frame thread's, with the time until the next
+// 40 ms tick as its timeout: a due tick starts a frame on the frame thread
+// (hackDraw), a finished frame is shown (hackFrameDone), and X events are
+// handled as they come. A key press or WM_DELETE_WINDOW on its own window, or a
+// signal, ends the loop; the X connection closing ends the process at once.
+// At the end the X resources go first, then the rest (see hackFree).
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "glimmerweave/version.h"
+#include "platform/x11/x11_errors.h"
+#include "platform/x11/x11_hack.h"
+#include "platform/x11/x11_xlib.h"
+#include "shell/hack_options.h"
+#include "shell/tick_schedule.h"
+
+namespace glimmerweave::x11 {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitCannotDraw = 1;
+constexpr int kExitBadOption = 2;
+
+constexpr const char* kTitle = "Glimmerweave";
+
+// The program's one error path: a message on stderr, then the exit status.
+int fail(const std::string& message, int status) {
+  std::fprintf(stderr, "glimmerweave: %s\n", message.c_str());
+  return status;
+}
+
+// ---------------------------------------------------------------------------
+// Signals
+
+// Blocks the ending signals in this thread and in every thread started after
+// it, and returns a descriptor they can be read from; -1 on failure.
+int blockEndingSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGHUP);
+  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return -1;
+  // A write to a closed X connection must fail with EPIPE and reach Xlib's
+  // I/O error path, not end the program with SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
+  return signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+// Xlib calls this when the connection to the server is lost, from inside the
+// call that found out. Nothing of the run is left to release that the system
+// does not release with the process: the server has dropped the window, the
+// image and the shared memory attachment with the connection, and the shared
+// memory segment was marked for removal when it was attached.
+int endOnLostConnection(::Display* /*display*/) {
+  std::_Exit(kExitOk);
+}
+
+// ---------------------------------------------------------------------------
+// The window
+
+// Makes the program's own window: 800 x 600, resizable, titled, closed by the
+// window manager through WM_DELETE_WINDOW.
+Window makeOwnWindow(::Display* display, Atom deleteWindow) {
+  const int screen = DefaultScreen(display);
+  XSetWindowAttributes attributes{};
+  attributes.background_pixel = BlackPixel(display, screen);
+  attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+  const Window window =
+      XCreateWindow(display, RootWindow(display, screen), 0, 0, 800, 600, 0, CopyFromParent,
+                    InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+
+  XStoreName(display, window, kTitle);
+  XClassHint classHint{};
+  std::string name = "glimmerweave";
+  std::string className = kTitle;
+  classHint.res_name = name.data();
+  classHint.res_class = className.data();
+  XSetClassHint(display, window, &classHint);
+  Atom protocols[] = {deleteWindow};
+  XSetWMProtocols(display, window, protocols, 1);
+  const auto pid = static_cast<long>(getpid());
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
+  XMapWindow(display, window);
+  return window;
+}
+
+// ---------------------------------------------------------------------------
+// The loop
+
+struct Loop {
+  ::Display* display = nullptr;
+  Window window = 0;
+  bool ownWindow = false;
+  Atom deleteWindow = 0;
+  int signals = -1;
+  HackState* hack = nullptr;
+  TickSchedule schedule;
+  bool running = true;
+};
+
+// Handles one X event: the program's own window's keys, closing and size go to
+// the loop; everything else to the hack.
+void handleEvent(Loop& loop, XEvent& event) {
+  if (loop.ownWindow) {
+    switch (event.type) {
+      case KeyPress:
+        loop.running = false;
+        return;
+      case ClientMessage:
+        if (event.xclient.window == loop.window && event.xclient.format == 32 &&
+            static_cast<Atom>(event.xclient.data.l[0]) == loop.deleteWindow)
+          loop.running = false;
+        return;
+      case ConfigureNotify:
+        if (event.xconfigure.window == loop.window)
+          hackReshape(*loop.hack, event.xconfigure.width, event.xconfigure.height);
+        return;
+      default:
+        break;
+    }
+  }
+  hackEvent(*loop.hack, event);
+}
+
+timespec toTimespec(std::chrono::nanoseconds wait) {
+  timespec ts{};
+  ts.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
+  ts.tv_nsec = static_cast<long>(wait.count() % 1000000000);
+  return ts;
+}
+
+void runLoop(Loop& loop) {
+  using Clock = TickSchedule::Clock;
+  loop.schedule.start(Clock::now());
+  pollfd fds[3] = {};
+  fds[0].fd = ConnectionNumber(loop.display);
+  fds[1].fd = loop.signals;
+  fds[2].fd = hackFrameFd(*loop.hack);
+  for (auto& fd : fds) fd.events = POLLIN;
+
+  while (loop.running) {
+    // Events Xlib has read already (during a reply) never wake the poll.
+    while (loop.running && XPending(loop.display) > 0) {
+      XEvent event;
+      XNextEvent(loop.display, &event);
+      handleEvent(loop, event);
+    }
+    if (!loop.running) break;
+
+    const Clock::time_point now = Clock::now();
+    const bool busy = hackFrameBusy(*loop.hack);
+    if (!busy && loop.schedule.isDue(now)) {
+      loop.schedule.tickStarted(now);
+      if (!hackDraw(*loop.hack)) break;  // the window we draw in is gone
+      continue;
+    }
+
+    // Sleeps until an event, a signal, the frame or the next tick; while a
+    // frame is being computed, no tick can start, so only the first three count.
+    timespec wait{};
+    const timespec* timeout = nullptr;
+    if (!busy) {
+      wait = toTimespec(
+          std::chrono::duration_cast<std::chrono::nanoseconds>(loop.schedule.untilDue(now)));
+      timeout = &wait;
+    }
+    for (auto& fd : fds) fd.revents = 0;
+    if (ppoll(fds, 3, timeout, nullptr) < 0) continue;  // EINTR: look again
+    if (fds[1].revents != 0) {
+      signalfd_siginfo info{};
+      if (read(loop.signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) break;
+    }
+    if (fds[2].revents != 0) hackFrameDone(*loop.hack);
+    // An X connection closed by the server shows as POLLHUP or as a readable
+    // end of file; XPending at the top of the loop finds it.
+  }
+}
+
+// Opens the display, finds or makes the window, runs, and cleans up.
+int run(const HackOptions& options, const HackWindow& choice, int signals) {
+  const char* name = options.display.empty() ? nullptr : options.display.c_str();
+  if (!name && !std::getenv("DISPLAY"))
+    return fail("no display: DISPLAY is not set (give -display NAME)", kExitCannotDraw);
+  ::Display* display = XOpenDisplay(name);
+  if (!display)
+    return fail(std::string("cannot open the display '") + XDisplayName(name) + "'",
+                kExitCannotDraw);
+  XSetIOErrorHandler(&endOnLostConnection);
+
+  int status = kExitOk;
+  bool freed = true;
+  {
+    ErrorTrap trap(display);
+    Loop loop;
+    loop.display = display;
+    loop.signals = signals;
+    loop.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    switch (choice.kind) {
+      case HackWindow::Kind::Own:
+        loop.window = makeOwnWindow(display, loop.deleteWindow);
+        loop.ownWindow = true;
+        break;
+      case HackWindow::Kind::Root:
+        loop.window = DefaultRootWindow(display);
+        break;
+      case HackWindow::Kind::Given:
+        loop.window = static_cast<Window>(choice.id);
+        break;
+    }
+
+    std::string error;
+    loop.hack = hackInit(display, loop.window, loop.ownWindow, options, trap, error);
+    if (!loop.hack) {
+      char id[32];
+      std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(loop.window));
+      status = fail(std::string("cannot draw in the window ") + id + ": " + error, kExitCannotDraw);
+    } else {
+      runLoop(loop);
+      freed = hackFree(loop.hack);
+    }
+    if (loop.ownWindow) XDestroyWindow(display, loop.window);
+    XSync(display, False);
+  }
+  XCloseDisplay(display);
+  // A frame was still being computed: its thread and the engine stay as they
+  // are, and the process ends here rather than wait for the frame.
+  if (!freed) std::_Exit(status);
+  return status;
+}
+
+}  // namespace
+
+int programMain(int argc, char** argv) {
+  const std::vector<std::string> arguments(argv + 1, argv + argc);
+  const HackCommand command = parseHackCommand(arguments);
+  switch (command.kind) {
+    case HackCommand::Kind::Help:
+      std::cout << hackUsage();
+      return kExitOk;
+    case HackCommand::Kind::Version:
+      std::cout << "glimmerweave " << kVersion << '\n';
+      return kExitOk;
+    case HackCommand::Kind::Error:
+      return fail(command.error, kExitBadOption);
+    case HackCommand::Kind::Run:
+      break;
+  }
+
+  HackWindow window;
+  std::string error;
+  if (!chooseHackWindow(command.options, std::getenv("XSCREENSAVER_WINDOW"), window, error))
+    return fail(error, kExitCannotDraw);
+
+  // Before any thread starts, so that every thread has the signals blocked.
+  const int signals = blockEndingSignals();
+  if (signals < 0) return fail("cannot receive signals through a signalfd", kExitCannotDraw);
+  const int status = run(command.options, window, signals);
+  close(signals);
+  return status;
+}
+
+}  // namespace glimmerweave::x11
+
+int main(int argc, char** argv) {
+  return glimmerweave::x11::programMain(argc, argv);
+}

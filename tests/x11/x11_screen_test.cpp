@@ -1,0 +1,391 @@
+// What glimmerweave puts in a window, read back from the display: the frame of
+// glimmerweave-render for the same options byte for byte (at depths 24 and 32,
+// with and without shared memory), stretched over windows of other sizes and
+// following their new sizes, the Detail setting's frame, the -fps figures drawn
+// over it, and a frame with an arithmetic error. These cases read the shared
+// display's pixels, so they run one at a time.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "x11_test_support.h"
+
+namespace glimmerweave::x11test {
+namespace {
+
+std::string display() {
+  return std::getenv("DISPLAY");
+}
+
+// The still frame both programs show: seed 42, phases 1 and 2, speed 0.
+const std::vector<std::string> kStillRenderer = {"--speed",   "0", "--seed",    "42",
+                                                 "--phase-a", "1", "--phase-b", "2"};
+const std::vector<std::string> kStillProgram = {"-speed",   "0", "-seed",    "42",
+                                                "-phase-a", "1", "-phase-b", "2"};
+
+// The renderer's frame of an algorithm at speed 0. The phases never move, so
+// every tick's frame is the same and it does not matter at which tick the
+// program's window is read: the renderer shows that for the frame at tick 1
+// and at tick 3 (the control), and the first is the expected frame.
+RgbImage stillFrame(const std::string& folder, int algorithm, int width = 800, int height = 600,
+                    const std::vector<std::string>& still = kStillRenderer) {
+  std::vector<std::string> options = {"--algorithm", std::to_string(algorithm),
+                                      "--width",     std::to_string(width),
+                                      "--height",    std::to_string(height)};
+  options.insert(options.end(), still.begin(), still.end());
+  const std::string name = folder + "/algorithm-" + std::to_string(algorithm);
+  std::vector<std::string> first = options;
+  first.insert(first.end(), {"--ticks", "1"});
+  std::vector<std::string> third = options;
+  third.insert(third.end(), {"--ticks", "3"});
+  RgbImage frame = renderFrame(first, name + ".ppm");
+  const RgbImage control = renderFrame(third, name + "-tick3.ppm");
+  EXPECT_EQ(frame.rgb, control.rgb)
+      << "algorithm " << algorithm << " changes between ticks at speed 0";
+  return frame;
+}
+
+// Waits until the window holds `expected`; on failure saves what it holds.
+::testing::AssertionResult windowShows(::Display* x, Window window, const PixelFormat& format,
+                                       const RgbImage& expected, const std::string& saveAs,
+                                       milliseconds limit = milliseconds(20000)) {
+  std::string comparison;
+  RgbImage actual;
+  const bool shown = waitUntil(
+      [&] {
+        actual = readWindow(x, window, format).colours;
+        int differing = 0;
+        comparison = compareImages(actual, expected, differing);
+        return differing == 0;
+      },
+      limit);
+  if (shown) return ::testing::AssertionSuccess();
+  writePpm(saveAs + "-window.ppm", actual);
+  writePpm(saveAs + "-expected.ppm", expected);
+  return ::testing::AssertionFailure() << "the window is not the expected picture: " << comparison
+                                       << " (saved as " << saveAs << "-*.ppm)";
+}
+
+std::vector<std::string> programIn(Window window, int algorithm,
+                                   const std::vector<std::string>& more = {}) {
+  std::vector<std::string> argv = {programPath(), "-window-id", windowIdText(window), "-algorithm",
+                                   std::to_string(algorithm)};
+  argv.insert(argv.end(), kStillProgram.begin(), kStillProgram.end());
+  argv.insert(argv.end(), more.begin(), more.end());
+  return argv;
+}
+
+void endProgram(Child& program) {
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.waitFor(milliseconds(10000)), 0) << program.errors();
+}
+
+// ---------------------------------------------------------------------------
+// Exact frames
+
+class ExactFrames : public ::testing::Test {
+ protected:
+  // Shows each algorithm at Detail 10 in an 800 x 600 window of `depth` (0:
+  // the default) and compares the window with the renderer's frame.
+  void showEach(const std::vector<int>& algorithms, int depth,
+                const std::vector<std::string>& more = {}) {
+    ASSERT_TRUE(displayGiven());
+    const std::string folder = caseFolder();
+    Connection x(display());
+    ASSERT_TRUE(x);
+    const TestWindow window = makeWindow(x.get(), 800, 600, depth);
+    ASSERT_NE(window.id, 0u);
+    for (const int algorithm : algorithms) {
+      const RgbImage frame = stillFrame(folder, algorithm);
+      std::vector<std::string> options = {"-detail", "10"};
+      options.insert(options.end(), more.begin(), more.end());
+      Child program(programIn(window.id, algorithm, options), {}, {}, folder);
+      EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame,
+                              folder + "/algorithm-" + std::to_string(algorithm)))
+          << "algorithm " << algorithm << "; stderr: " << program.errors();
+      endProgram(program);
+    }
+  }
+};
+
+TEST_F(ExactFrames, EachAlgorithmShowsTheRenderersFrameAtDepth24) {
+  showEach({0, 15, 22, 33}, 0);
+}
+
+TEST_F(ExactFrames, EachAlgorithmShowsTheRenderersFrameAtDepth32) {
+  showEach({17, 29}, 32);
+}
+
+TEST_F(ExactFrames, WithoutSharedMemoryTheFrameIsTheSame) {
+  showEach({7}, 0, {"-no-shm"});
+}
+
+TEST_F(ExactFrames, SmoothingAFrameOfTheWindowsOwnSizeChangesNothing) {
+  showEach({3}, 32, {"-smooth"});
+}
+
+// ---------------------------------------------------------------------------
+// Stretching and the window's size
+
+TEST(Stretching, TheFrameCoversTheWindowAndFollowsItsNewSize) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 1024, 768, 0);
+  const RgbImage frame = stillFrame(folder, 15);
+  Child program(programIn(window.id, 15, {"-detail", "10"}), {}, {}, folder);
+  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, stretchedNearest(frame, 1024, 768),
+                          folder + "/1024x768"))
+      << program.errors();
+
+  // The program finds the new size of a window it does not own at its next tick.
+  for (const auto& [width, height] : std::vector<std::pair<int, int>>{{640, 480}, {1200, 900}}) {
+    XResizeWindow(x.get(), window.id, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    XSync(x.get(), False);
+    EXPECT_TRUE(windowShows(x.get(), window.id, window.format,
+                            stretchedNearest(frame, width, height),
+                            folder + "/" + std::to_string(width) + "x" + std::to_string(height)))
+        << program.errors();
+  }
+
+  // A window it did not make: never moved, resized or listened to.
+  XWindowAttributes attributes{};
+  ASSERT_NE(XGetWindowAttributes(x.get(), window.id, &attributes), 0);
+  EXPECT_EQ(attributes.width, 1200);
+  EXPECT_EQ(attributes.height, 900);
+  EXPECT_EQ(attributes.x, 0);
+  EXPECT_EQ(attributes.y, 0);
+  EXPECT_EQ(attributes.all_event_masks, attributes.your_event_mask)
+      << "another client selected events on the window";
+  endProgram(program);
+  EXPECT_NE(XGetWindowAttributes(x.get(), window.id, &attributes), 0) << "the window is gone";
+}
+
+TEST(Stretching, ItsOwnWindowFollowsResizing) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const RgbImage frame = stillFrame(folder, 22);
+  std::vector<std::string> argv = {programPath(), "-detail", "10", "-algorithm", "22"};
+  argv.insert(argv.end(), kStillProgram.begin(), kStillProgram.end());
+  Child program(argv, {}, {"XSCREENSAVER_WINDOW"}, folder);
+  const Window window = waitForProgramWindow(x.get(), program.pid());
+  ASSERT_NE(window, 0u) << program.errors();
+  const PixelFormat format = formatOfWindow(x.get(), window);
+  EXPECT_TRUE(windowShows(x.get(), window, format, frame, folder + "/800x600"));
+  XResizeWindow(x.get(), window, 1000, 700);
+  XSync(x.get(), False);
+  EXPECT_TRUE(windowShows(x.get(), window, format, stretchedNearest(frame, 1000, 700),
+                          folder + "/1000x700"))
+      << program.errors();
+  endProgram(program);
+}
+
+TEST(Stretching, TheDetailSettingsFrameIsStretchedOverTheWindow) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 800, 600, 0);
+  // Detail 5 is 533 x 400.
+  const RgbImage frame = stillFrame(folder, 29, 533, 400);
+  Child program(programIn(window.id, 29, {"-detail", "5"}), {}, {}, folder);
+  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, stretchedNearest(frame, 800, 600),
+                          folder + "/detail5"))
+      << program.errors();
+  endProgram(program);
+}
+
+TEST(Stretching, SmoothStretchingCoversTheWindowWithBlendsOfNeighbouringPixels) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 1000, 750, 0);
+  // Detail 0 is 267 x 200: every frame pixel spans several window pixels.
+  const RgbImage frame = stillFrame(folder, 15, 267, 200);
+  Child program(programIn(window.id, 15, {"-detail", "0", "-smooth"}), {}, {}, folder);
+  // Each window pixel lies, colour by colour, between the four frame pixels
+  // around its centre; and the picture is not the nearest-pixel one.
+  const auto blended = [&](const RgbImage& image, std::string& where) {
+    for (int r = 0; r < image.height; ++r) {
+      const double y = std::clamp((r + 0.5) * 200 / 750 - 0.5, 0.0, 199.0);
+      const int y0 = static_cast<int>(y);
+      const int y1 = std::min(y0 + 1, 199);
+      for (int c = 0; c < image.width; ++c) {
+        const double xc = std::clamp((c + 0.5) * 267 / 1000 - 0.5, 0.0, 266.0);
+        const int x0 = static_cast<int>(xc);
+        const int x1 = std::min(x0 + 1, 266);
+        for (int channel = 0; channel < 3; ++channel) {
+          const int corners[] = {frame.at(y0, x0)[channel], frame.at(y0, x1)[channel],
+                                 frame.at(y1, x0)[channel], frame.at(y1, x1)[channel]};
+          const int v = image.at(r, c)[channel];
+          if (v < *std::min_element(corners, corners + 4) ||
+              v > *std::max_element(corners, corners + 4)) {
+            where = "column " + std::to_string(c) + ", row " + std::to_string(r);
+            return false;
+          }
+        }
+      }
+    }
+    return true;
+  };
+  RgbImage actual;
+  std::string where = "not read";
+  const bool shown = waitUntil(
+      [&] {
+        actual = readWindow(x.get(), window.id, window.format).colours;
+        return actual.width == 1000 && litShare(actual) > 0.5 && blended(actual, where);
+      },
+      milliseconds(20000));
+  writePpm(folder + "/smooth-window.ppm", actual);
+  EXPECT_TRUE(shown) << "not a blend of the frame's pixels at " << where << "; "
+                     << program.errors();
+  int differing = 0;
+  compareImages(actual, stretchedNearest(frame, 1000, 750), differing);
+  EXPECT_GT(differing, 100000) << "the smooth picture is the nearest-pixel one";
+  endProgram(program);
+}
+
+// ---------------------------------------------------------------------------
+// Ticking
+
+TEST(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  // A quick algorithm at Detail 0 (267 x 200) in a window of the frame's size.
+  const TestWindow window = makeWindow(x.get(), 267, 200, 0);
+  const std::vector<std::string> start = {"-algorithm", "29",       "-speed",  "5",        "-seed",
+                                          "42",         "-phase-a", "1",       "-phase-b", "2",
+                                          "-step-a",    "0.05",     "-step-b", "0.05"};
+  // The frames of ticks 1 to 200, as the renderer computes them one after another.
+  constexpr int kFrames = 200;
+  std::vector<std::string> options = {"--width", "267",      "--height",
+                                      "200",     "--frames", std::to_string(kFrames)};
+  // The renderer spells the same options with two dashes.
+  for (const std::string& word : start) options.push_back(word[0] == '-' ? "-" + word : word);
+  const Outcome rendered = runCommand(
+      [&] {
+        std::vector<std::string> argv = {rendererPath()};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.insert(argv.end(), {"--output", folder + "/tick.ppm"});
+        return argv;
+      }(),
+      folder);
+  ASSERT_EQ(rendered.status, 0) << rendered.errors;
+  std::vector<RgbImage> ticks;
+  for (int frame = 0; frame < kFrames; ++frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/tick%04d.ppm", frame);
+    ticks.push_back(readPpm(folder + name));
+    ASSERT_EQ(ticks.back().width, 267) << name;
+  }
+
+  std::vector<std::string> argv = {programPath(), "-window-id", windowIdText(window.id), "-detail",
+                                   "0"};
+  argv.insert(argv.end(), start.begin(), start.end());
+  Child program(argv, {}, {}, folder);
+  // The tick whose frame the window shows now, and when it was read.
+  const auto shownTick = [&](Clock::time_point& when) {
+    int tick = -1;
+    waitUntil(
+        [&] {
+          when = Clock::now();
+          const RgbImage shown = readWindow(x.get(), window.id, window.format).colours;
+          for (int k = 0; k < kFrames && tick < 0; ++k)
+            if (shown.rgb == ticks[std::size_t(k)].rgb) tick = k + 1;
+          return tick > 0;
+        },
+        milliseconds(3000));
+    return tick;
+  };
+  Clock::time_point first{};
+  const int firstTick = shownTick(first);
+  ASSERT_GT(firstTick, 0) << "the window shows none of the first " << kFrames << " frames; "
+                          << program.errors();
+  std::this_thread::sleep_for(milliseconds(2000));
+  Clock::time_point second{};
+  const int secondTick = shownTick(second);
+  ASSERT_GT(secondTick, 0) << "the window shows none of the first " << kFrames << " frames";
+  const double seconds = std::chrono::duration<double>(second - first).count();
+  const int ticks40 = static_cast<int>(seconds / 0.040);
+  RecordProperty("ticks", secondTick - firstTick);
+  RecordProperty("expected_ticks", ticks40);
+  // Never faster than one tick per 40 ms (a frame may be read just after its
+  // tick and the other just before); slower only on a machine too busy to
+  // keep up, which must still give at least half the ticks.
+  EXPECT_LE(secondTick - firstTick, ticks40 + 2) << "in " << seconds << " s";
+  EXPECT_GE(secondTick - firstTick, ticks40 / 2) << "in " << seconds << " s";
+  endProgram(program);
+}
+
+// ---------------------------------------------------------------------------
+// Over the frame
+
+TEST(FrameRate, TheFiguresAreDrawnOverTheFrameInTheLowerLeftCorner) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 800, 600, 0);
+  const RgbImage frame = stillFrame(folder, 33);
+  Child program(programIn(window.id, 33, {"-detail", "10", "-fps"}), {}, {}, folder);
+  // Above the corner the frame is exact; in the corner there is white text.
+  RgbImage actual;
+  const auto check = [&] {
+    actual = readWindow(x.get(), window.id, window.format).colours;
+    if (actual.width != 800 || actual.height != 600) return false;
+    for (int r = 0; r < 560; ++r)
+      if (!std::equal(actual.at(r, 0), actual.at(r, 0) + std::size_t{800} * 3, frame.at(r, 0)))
+        return false;
+    int white = 0;
+    for (int r = 560; r < 600; ++r)
+      for (int c = 0; c < 300; ++c) {
+        const std::uint8_t* pixel = actual.at(r, c);
+        if (pixel[0] == 255 && pixel[1] == 255 && pixel[2] == 255) ++white;
+      }
+    return white > 20;
+  };
+  EXPECT_TRUE(waitUntil(check, milliseconds(20000))) << program.errors();
+  writePpm(folder + "/fps-window.ppm", actual);
+  endProgram(program);
+}
+
+TEST(ArithmeticErrors, AFrameWithAnErrorIsShownAsFarAsItWasComputedAndTheRunGoesOn) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 800, 600, 0);
+  // Algorithm 9 at phases 0 and 0 divides by zero at the centre pixel of an
+  // 800 x 600 frame, at every tick: the renderer reports it (status 3) and
+  // writes the partial frame, black from that pixel on.
+  const Outcome rendered =
+      runCommand({rendererPath(), "--algorithm", "9", "--speed", "0", "--seed", "42", "--phase-a",
+                  "0", "--phase-b", "0", "--output", folder + "/partial.ppm"},
+                 folder);
+  ASSERT_EQ(rendered.status, 3) << rendered.errors;
+  EXPECT_NE(rendered.errors.find("column 400, row 300"), std::string::npos) << rendered.errors;
+  const RgbImage partial = readPpm(folder + "/partial.ppm");
+  ASSERT_EQ(partial.width, 800);
+
+  Child program({programPath(), "-window-id", windowIdText(window.id), "-algorithm", "9", "-speed",
+                 "0", "-seed", "42", "-phase-a", "0", "-phase-b", "0", "-detail", "10"},
+                {}, {}, folder);
+  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, partial, folder + "/partial"));
+  // Several more ticks, each with the same error, and the program goes on.
+  std::this_thread::sleep_for(milliseconds(1000));
+  EXPECT_TRUE(program.running()) << program.errors();
+  endProgram(program);
+}
+
+}  // namespace
+}  // namespace glimmerweave::x11test
