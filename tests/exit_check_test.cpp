@@ -93,5 +93,68 @@ TEST(VerifyExitPassword, EveryMissingPieceAnswersYes) {
             (std::vector<std::string>{"open", "read", "load", "unload", "close"}));
 }
 
+// ---------------------------------------------------------------------------
+// A password component that hangs
+
+constexpr std::uint64_t kHang = PasswordCheckWatch::kHangMilliseconds;
+
+TEST(PasswordCheckWatch, AComponentThatShowsNothingAnsweringHangsAfterTheBound) {
+  PasswordCheckWatch watch;
+  EXPECT_FALSE(watch.look(500, false));
+  EXPECT_FALSE(watch.look(500 + kHang - 1, false));
+  EXPECT_FALSE(watch.hung());
+  EXPECT_TRUE(watch.look(500 + kHang, false));
+  EXPECT_TRUE(watch.hung());
+  EXPECT_FALSE(watch.look(500 + kHang + 500, false)) << "it is answered once";
+  EXPECT_TRUE(watch.hung());
+}
+
+TEST(PasswordCheckWatch, ADialogThatAnswersNeverHangsHoweverLongTheUserTakes) {
+  PasswordCheckWatch watch;
+  for (std::uint64_t elapsed = 0; elapsed <= 20 * kHang; elapsed += 500)
+    EXPECT_FALSE(watch.look(elapsed, true)) << elapsed;
+  EXPECT_FALSE(watch.hung());
+}
+
+TEST(PasswordCheckWatch, TheBoundCountsSilenceInARowOnly) {
+  PasswordCheckWatch watch;
+  EXPECT_FALSE(watch.look(0, false));
+  EXPECT_FALSE(watch.look(kHang - 500, false));
+  EXPECT_FALSE(watch.look(kHang, true)) << "the dialog came up";
+  EXPECT_FALSE(watch.look(kHang + 500, false)) << "stuck from here on";
+  EXPECT_FALSE(watch.look(2 * kHang, false));
+  EXPECT_FALSE(watch.hung());
+  EXPECT_TRUE(watch.look(2 * kHang + 500, false));
+}
+
+class FakeHungCheckSystem : public HungCheckSystem {
+ public:
+  bool locks = true;
+  std::vector<std::string> calls;
+
+  bool lockWorkstation() override {
+    calls.push_back("lock");
+    return locks;
+  }
+  void setScreenSaverRunning(bool running) override {
+    calls.push_back(running ? "running" : "stopped");
+  }
+  void endProgram() override { calls.push_back("end"); }
+  void showWayOutNotice() override { calls.push_back("notice"); }
+};
+
+TEST(AnswerHungCheck, TheSystemsLockTakesOverAndThenTheProgramEnds) {
+  FakeHungCheckSystem system;
+  answerHungCheck(system);
+  EXPECT_EQ(system.calls, (std::vector<std::string>{"lock", "stopped", "end"}));
+}
+
+TEST(AnswerHungCheck, WithoutALockTheRunStaysAndTellsTheWayOut) {
+  FakeHungCheckSystem system;
+  system.locks = false;
+  answerHungCheck(system);
+  EXPECT_EQ(system.calls, (std::vector<std::string>{"lock", "notice"})) << "never ended unverified";
+}
+
 }  // namespace
 }  // namespace glimmerweave

@@ -247,7 +247,13 @@ TEST_F(FullScreen, ADisplayThatCannotBeSetUpStillLetsTheUserLeave) {
   EXPECT_FALSE(host.running) << "the system was not told a screen saver runs";
   EXPECT_EQ(host.cursorCounter, 0);
   run.DXTimerTimer();  // computes, shows nothing
+  area.calls.clear();
   run.DXDrawMouseMove();
+  EXPECT_FALSE(host.terminated) << "the form came up under a cursor that did not move";
+  EXPECT_EQ(host.checks, 0);
+  EXPECT_EQ(std::count(area.calls.begin(), area.calls.end(), "SetUp"), 0)
+      << "no set-up for a movement that was none";
+  moveCursor(1, 0);
   EXPECT_TRUE(host.terminated);
   EXPECT_EQ(host.cursorCounter, 0) << "no ShowCursor(true) without a ShowCursor(false)";
   EXPECT_EQ(host.runningCalls, 0);
@@ -275,6 +281,106 @@ TEST_F(FullScreen, ASetUpThatWorksLaterCompletesTheStart) {
   EXPECT_TRUE(host.terminated);
   EXPECT_EQ(host.cursorCounter, 0);
   EXPECT_FALSE(host.running);
+}
+
+// A display that sets up but cannot make the surface for a frame: as on
+// DirectDraw, the failed load leaves the area without a drawing surface, so
+// it is not ready until it is set up again.
+class FrameFailingDrawingArea : public FakeDrawingArea {
+ public:
+  bool loadFails = false;
+  bool surfaceGone = false;
+
+  void SetUp() override {
+    FakeDrawingArea::SetUp();
+    surfaceGone = false;
+  }
+  bool IsReady() override { return FakeDrawingArea::IsReady() && !surfaceGone; }
+  void LoadImage(const FrameImage& image) override {
+    FakeDrawingArea::LoadImage(image);
+    if (!loadFails) return;
+    surfaceGone = true;
+    throw DrawingAreaError(cannotBeMadeMessage("Surface"));
+  }
+};
+
+class FrameFailures : public ::testing::Test {
+ protected:
+  FrameFailures() {
+    run.FormCreate();
+    area.loadFails = true;
+    EXPECT_THROW(run.DXTimerTimer(), DrawingAreaError);
+    area.calls.clear();
+  }
+  void moveCursor(int dx, int dy) {
+    host.cursor = CursorPoint{500 + dx, 400 + dy};
+    run.DXDrawMouseMove();
+  }
+
+  std::unique_ptr<Fractals> fractals = std::make_unique<Fractals>();
+  MemoryRegistry registry;
+  FrameFailingDrawingArea area;
+  FakeHost host;
+  FullScreenRun run{*fractals, registry, area, host};
+};
+
+TEST_F(FrameFailures, AKeyAfterAFrameFailedAsksToLeaveInsteadOfSettingUpAgain) {
+  run.DXTimerTimer();  // not ready: nothing shown, no new failure
+  run.FormKeyDown();
+  EXPECT_EQ(host.checks, 1);
+  EXPECT_TRUE(host.terminated);
+  EXPECT_EQ(std::count(area.calls.begin(), area.calls.end(), "SetUp"), 0);
+  EXPECT_EQ(host.cursorCounter, 0);
+  EXPECT_FALSE(host.running);
+}
+
+TEST_F(FrameFailures, AMouseMovementOfAnySizeDoesTheSame) {
+  moveCursor(1, 0);
+  EXPECT_EQ(host.checks, 1);
+  EXPECT_TRUE(host.terminated);
+}
+
+TEST_F(FrameFailures, FramesThatFailAfterEverySetUpCannotHoldTheUser) {
+  // Without the password the first input ends the run; with a wrong one every
+  // input still asks, however often the set-up works and the next frame fails.
+  host.answers = {false, false, false, true};
+  for (int input = 1; input <= 3; ++input) {
+    run.FormKeyDown();
+    EXPECT_EQ(host.checks, input);
+    EXPECT_FALSE(host.terminated);
+    EXPECT_TRUE(area.setUp) << "a wrong password sets up again, as after any input";
+    EXPECT_THROW(run.DXTimerTimer(), DrawingAreaError);
+  }
+  run.FormKeyDown();
+  EXPECT_EQ(host.checks, 4);
+  EXPECT_TRUE(host.terminated);
+  EXPECT_EQ(host.cursorCounter, 0);
+}
+
+TEST_F(FrameFailures, AWrongPasswordAndASetUpThatFailsAskOnlyOnce) {
+  host.answers = {false};
+  area.setUpFailure = "Display mode cannot be changed (1024x768 32bit)";
+  EXPECT_THROW(run.FormKeyDown(), DrawingAreaError);
+  EXPECT_EQ(host.checks, 1);
+  EXPECT_FALSE(host.terminated);
+}
+
+TEST_F(FrameFailures, FramesThatWorkAgainBringBackTheDesignsRetry) {
+  host.answers = {false};
+  run.FormKeyDown();  // a wrong password: set up again
+  ASSERT_EQ(host.checks, 1);
+  area.loadFails = false;
+  run.DXTimerTimer();
+  EXPECT_EQ(area.calls.back(), "ShowSurface");
+  // Another program takes the display: the design's retry without asking.
+  area.lost = true;
+  area.restorable = false;
+  run.FormKeyDown();
+  EXPECT_EQ(host.checks, 1);
+  EXPECT_FALSE(host.terminated);
+  run.FormKeyDown();
+  EXPECT_EQ(host.checks, 2);
+  EXPECT_TRUE(host.terminated);
 }
 
 TEST_F(FullScreen, RandomAlgorithmPicksFrom0To14AndKeepsTheStore) {

@@ -18,4 +18,27 @@ bool VerifyExitPassword(PasswordSystem& system, std::uintptr_t owner) {
   return answer;
 }
 
+bool PasswordCheckWatch::look(std::uint64_t elapsed, bool answeringWindow) {
+  if (hung_) return false;
+  if (answeringWindow) {
+    silent_ = false;
+    return false;
+  }
+  if (!silent_) {
+    silent_ = true;
+    silentSince_ = elapsed;
+  }
+  hung_ = elapsed - silentSince_ >= kHangMilliseconds;
+  return hung_;
+}
+
+void answerHungCheck(HungCheckSystem& system) {
+  if (system.lockWorkstation()) {
+    system.setScreenSaverRunning(false);
+    system.endProgram();
+    return;
+  }
+  system.showWayOutNotice();
+}
+
 }  // namespace glimmerweave

@@ -45,7 +45,12 @@ void FullScreenRun::DXTimerTimer() {
   if (ended_) return;
   // An arithmetic error leaves a partial frame, which is shown as it is.
   ComputeFrame(fractals_);
-  PresentFrame(area_, image_, fractals_.planes);
+  try {
+    PresentFrame(area_, image_, fractals_.planes);
+  } catch (const DrawingAreaError&) {
+    frameFailed_ = true;
+    throw;
+  }
   if (!otherMonitors_.empty()) host_.showOnOtherMonitors(image_);
 }
 
@@ -68,6 +73,12 @@ void FullScreenRun::DXDrawMouseMove() {
       exitSequence();
     return;
   }
+  // The system also reports a movement when a window comes up under a cursor
+  // that stands still (the form after an error box): only a real one sets up
+  // again, since a set-up that fails now asks to leave.
+  const CursorPoint p = host_.cursorPosition();
+  if (p.x == lastCursor_.x && p.y == lastCursor_.y) return;
+  lastCursor_ = p;
   if (!setUpAgain()) return;
   if (!showing_) {
     startShowing();
@@ -86,12 +97,19 @@ void FullScreenRun::displayChanged() {
 }
 
 bool FullScreenRun::setUpAgain() {
+  // A set-up whose frames then failed would only fail the same way: the input
+  // asks to leave first, and a wrong password sets up again as usual.
+  const bool asked = frameFailed_;
+  if (asked) {
+    exitSequence();
+    if (ended_) return false;
+  }
   try {
     setUpSurface();
   } catch (const DrawingAreaError&) {
     // A display that can never be set up must not hold the user: the input
     // asks to leave instead, and the failure is shown only if the run goes on.
-    exitSequence();
+    if (!asked) exitSequence();
     if (!ended_) throw;
     return false;
   }
@@ -102,6 +120,7 @@ void FullScreenRun::setUpSurface() {
   // The set-up confines the cursor to the primary monitor, moving it there if
   // need be; the cursor goes back to where it stood, on whichever monitor.
   const CursorPoint before = host_.cursorPosition();
+  lastCursor_ = before;
   try {
     SetUpFullScreenSurface(area_, ScreenGeometry{ScreenWidth, ScreenHeight, DesktopBitCount},
                            [this] { host_.centreForm(); });
@@ -109,6 +128,7 @@ void FullScreenRun::setUpSurface() {
     releaseCursor(before);
     throw;
   }
+  frameFailed_ = false;
   releaseCursor(before);
 }
 

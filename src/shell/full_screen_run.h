@@ -14,6 +14,37 @@
 // DXDrawMouseMove as the form's do, so the cursor is kept free to reach them
 // (the exclusive display would hold it on the primary monitor). The monitors
 // are read once at creation and again when the system reports a display change.
+//
+// The ways out. Keys and mouse movements end a run only once its drawing area
+// is ready; until then they set the area up again. Every way a run could
+// otherwise come up and stay with no way out, and what lets the user out:
+//
+// - A drawing area that can never be set up (a desktop of 4 bits per pixel,
+//   DirectDraw missing or refusing, no display mode that fits): an input whose
+//   set-up fails again runs the exit sequence. With the password option on the
+//   password is asked first; a wrong one shows the failure and the run goes on,
+//   and the next input asks again. The cursor stays visible, since the run
+//   hides it only once a set-up succeeded. A mouse message without a movement
+//   (the system sends one when the form comes up under the cursor) is no input.
+// - A drawing area that sets up but fails again at every frame (the tick
+//   cannot make the surface for the frame): after such a failure the next
+//   input that finds the area not ready runs the exit sequence instead of
+//   setting up an area that would only fail again; a wrong password sets it up
+//   again as usual.
+// - An error box (settings that cannot be read, a failed set-up or frame): at
+//   creation the form is still hidden while the box is open; later the box is
+//   owned by the form, so it comes up above it, takes the foreground for keys
+//   and shows the cursor while it is open (win32_app.h). Its OK ends the
+//   handler, and the cases above apply.
+// - A password component that never returns: a watch outside the waiting
+//   handler finds it hung when it has shown no window that answers for 15 s;
+//   the system's lock then takes over and the program ends, or, where the
+//   system cannot lock, a notice above the run says to press Ctrl+Alt+Delete,
+//   which the display leaves working (doAllowReboot). The run is never ended
+//   without the password (exit_check.h), and the system's stand-in for a hung
+//   window, which could be closed without one, is switched off for the run.
+// - The wrong password, again and again: the design's lock, not a trap;
+//   Ctrl+Alt+Delete is the system's way out, as for any locked screen.
 #pragma once
 
 #include <cstdint>
@@ -116,7 +147,8 @@ class FullScreenRun {
  private:
   void setUpSurface();
   // After an input found the area not ready: sets it up again, or, when that
-  // fails, runs the exit sequence. False when the set-up failed.
+  // fails or the last set-up's frames failed, runs the exit sequence. False
+  // when the area was not set up.
   bool setUpAgain();
   // Cursor position, running flag and hidden cursor: the steps that follow a
   // successful set-up at creation, and that a later successful set-up
@@ -137,6 +169,11 @@ class FullScreenRun {
   std::vector<ScreenRect> otherMonitors_;
   bool showing_ = false;
   bool ended_ = false;
+  // A frame could not be shown since the last successful set-up.
+  bool frameFailed_ = false;
+  // Where the cursor stood at the last set-up, or at the last movement that
+  // found the area not ready.
+  CursorPoint lastCursor_{};
 };
 
 }  // namespace glimmerweave

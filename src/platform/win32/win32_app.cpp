@@ -63,8 +63,14 @@ void showErrorBox(std::uintptr_t owner, const std::string& message) {
   static bool showing = false;
   if (showing) return;
   showing = true;
+  // The full-screen run hides the cursor and stays on top of everything: the
+  // box takes the foreground, so that Enter and Escape reach it, comes up on
+  // top, and shows the cursor while it is open (the pair leaves the display
+  // counter as it was).
+  ShowCursor(TRUE);
   MessageBoxA(reinterpret_cast<HWND>(owner), errorBoxText(message).c_str(), kApplicationTitle,
-              MB_OK | MB_ICONERROR);
+              MB_OK | MB_ICONERROR | MB_SETFOREGROUND | MB_TOPMOST);
+  ShowCursor(FALSE);
   showing = false;
 }
 

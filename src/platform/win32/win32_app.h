@@ -14,7 +14,8 @@ inline constexpr const char* kApplicationTitle = "Glimmerweave";
 std::string errorBoxText(const std::string& message);
 
 // Shows the error box (error icon, OK, the application's title as caption),
-// owned by `owner`. While one is open, further errors are dropped rather than
+// owned by `owner`, top-most, in the foreground and with the cursor shown while
+// it is open. While one is open, further errors are dropped rather than
 // stacked: events keep arriving while the box waits for the user.
 void showErrorBox(std::uintptr_t owner, const std::string& message);
 

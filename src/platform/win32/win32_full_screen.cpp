@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "platform/win32/win32_app.h"
+#include "platform/win32/win32_diagnostics.h"
 #include "platform/win32/win32_direct_draw.h"
 #include "platform/win32/win32_frame_timer.h"
 #include "platform/win32/win32_monitors.h"
@@ -38,7 +39,10 @@ class FullScreenForm : public FullScreenHost {
     area_.Display.fixedBitCount = true;
     area_.Display.fixedRatio = true;
     area_.Display.fixedSize = false;
-    timer_.OnTimer = [this] { handle([this] { run_.DXTimerTimer(); }); };
+    timer_.OnTimer = [this] {
+      handle([this] { run_.DXTimerTimer(); });
+      countFrame();
+    };
   }
 
   FullScreenRun& run() { return run_; }
@@ -83,7 +87,7 @@ class FullScreenForm : public FullScreenHost {
     SystemParametersInfoA(SPI_SETSCREENSAVERRUNNING, running ? 1 : 0, nullptr, 0);
   }
   bool verifyExitPassword() override {
-    return verifyExitPasswordWithSystem(reinterpret_cast<std::uintptr_t>(window_));
+    return verifyExitPasswordWatched(reinterpret_cast<std::uintptr_t>(window_));
   }
   void reportError(const std::string& message) override {
     showErrorBox(reinterpret_cast<std::uintptr_t>(window_), message);
@@ -174,6 +178,15 @@ int runFullScreen(Fractals& fractals) {
                                 GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN),
                                 nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
+
+  // A window that stops answering (the password component hangs) must not be
+  // replaced by the system's stand-in, which could be closed without the password.
+  using DisableGhostingFunction = void(WINAPI*)();
+  if (const HMODULE user32 = GetModuleHandleA("user32.dll")) {
+    if (const auto disableGhosting = reinterpret_cast<DisableGhostingFunction>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "DisableProcessWindowsGhosting"))))
+      disableGhosting();
+  }
 
   auto form = std::make_unique<FullScreenForm>(fractals, window);
   form->handle([&] { form->run().FormCreate(); });

@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "platform/win32/win32_diagnostics.h"
 #include "platform/win32/win32_frame_image.h"
 #include "platform/win32/win32_password.h"
 #include "presentation/frame_image.h"
@@ -71,6 +72,7 @@ LRESULT CALLBACK PreviewWndProc(HWND window, UINT message, WPARAM wParam, LPARAM
       return 1;
     case WM_PAINT:
       PaintPreview(window);
+      countFrame();
       return 0;
     case WM_DESTROY:
       PostQuitMessage(0);

@@ -20,6 +20,7 @@
 #include <memory>
 
 #include "platform/win32/win32_app.h"
+#include "platform/win32/win32_diagnostics.h"
 #include "platform/win32/win32_direct_draw.h"
 #include "platform/win32/win32_frame_timer.h"
 #include "platform/win32/win32_registry.h"
@@ -85,7 +86,10 @@ class SettingsForm : public SettingsDialogHost {
         font_(createFormFont(layout_.fontHeight)),
         black_(static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH))) {
     timer_.Interval = 40;
-    timer_.OnTimer = [this] { handle([this] { dialog_.DXTimerTimer(); }); };
+    timer_.OnTimer = [this] {
+      handle([this] { dialog_.DXTimerTimer(); });
+      countFrame();
+    };
     createControls();
   }
   ~SettingsForm() override {
