@@ -2,8 +2,9 @@
 // its usual parameters (glimmerweave.scr /s --diagnostics=C:\soak\s.txt), the
 // program writes one line a second into FILE from a thread of its own: the
 // milliseconds since the diagnostics started, the process's GDI and USER
-// object counts (GetGuiResources), its handle count (GetProcessHandleCount) and
-// the number of frames drawn so far. scripts/soak reads these lines.
+// object counts (GetGuiResources), its handle count (GetProcessHandleCount), its
+// entries in the system's list of open handles (-1 when that cannot be read)
+// and the number of frames drawn so far. scripts/soak reads these lines.
 //
 // Without the word nothing here runs: no thread, no file. The word is looked
 // for only behind the mode switch, where the modes read nothing else (the
