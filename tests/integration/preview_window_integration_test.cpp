@@ -228,6 +228,9 @@ TEST_F(PreviewWindow, AZeroHandleOrOneThatIsNotANumberGetsAWindowOfItsOwn) {
     RECT frame{};
     ASSERT_TRUE(GetWindowRect(window, &frame));
     EXPECT_EQ(describe(frame), describe(kOwnerlessArea));
+    // The second start's watcher sees the window as well as the first's did.
+    EXPECT_TRUE(waitUntil([&] { return watcher_->sawClass(kPreviewClass); }))
+        << "windows the program created: " << describe(watcher_->created());
     process_.reset();  // ends it
   }
 }

@@ -170,7 +170,8 @@ WindowCreationWatcher::WindowCreationWatcher(DWORD processId) {
 
 WindowCreationWatcher::~WindowCreationWatcher() {
   if (hook_) UnhookWinEvent(hook_);
-  current_ = nullptr;
+  // A case that starts the program again makes the next watcher before this one goes.
+  if (current_ == this) current_ = nullptr;
 }
 
 bool WindowCreationWatcher::sawClass(const std::string& className) const {
