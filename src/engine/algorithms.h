@@ -14,6 +14,8 @@
 //   pixel         `static Rgb pixel(const PixelInput&, const Terms&, Iteration&)`,
 //                 once per pixel (with frame terms, a template over the terms'
 //                 type, so that the tests can give it UnpreparedTerms instead);
+//   kDependencies what its pixels read besides their place, and which iteration
+//                 slots they write (PixelDependencies);
 // and its number is its place in AlgorithmTable, the one table that ComputeFrame
 // and the tests run.
 //
@@ -106,7 +108,22 @@ struct Rgb {
   std::int32_t blue = 0;
 };
 
+// What the pixels of an algorithm read besides their place, the frame size and
+// the colour scale, and which slots of the iteration arrays they write (the
+// slots they do not write keep what the frame started with). The engine knows
+// from it whether a tick would compute the frame the planes already hold.
+struct PixelDependencies {
+  bool phases = true;       // A and B, or terms of them
+  bool carriedZ = false;    // Z[0] as the frame started with it
+  bool writesZ0 = false;    // Z[0] (before reading it, if it reads it)
+  bool writesStart = true;  // X[0] and Y[0]
+  bool writesSteps = true;  // X, Y and Z of steps 1 to 3
+};
+
 namespace algorithms {
+
+inline constexpr PixelDependencies kReadsCarriedZ{true, true, false, true, true};
+inline constexpr PixelDependencies kWritesZ0{true, false, true, true, true};
 
 using ld = long double;
 
@@ -227,6 +244,7 @@ struct NoFrameTerms {};
 struct WithoutFrameTerms {
   using Terms = NoFrameTerms;
   static Terms prepare(const FrameInput&) { return Terms{}; }
+  static constexpr PixelDependencies kDependencies{};
 };
 
 // Given to an algorithm with frame terms in place of the terms prepare computed:
@@ -291,6 +309,7 @@ struct QuadraticWithPhaseTerms {
   }
 
   static Terms prepare(const FrameInput& frame) { return termsOf(frame, frame.z0); }
+  static constexpr PixelDependencies kDependencies = kReadsCarriedZ;
 
   template <class Prepared, class NextZ>
   static void steps(const PixelInput& in, const Prepared& prepared, Iteration& it, ld p, ld q,
@@ -472,6 +491,7 @@ struct Algorithm11 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm12 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kReadsCarriedZ;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 0, 0);
     // p and q are the only per-pixel terms of the engine kept as doubles.
@@ -534,6 +554,7 @@ struct Algorithm15 {
   }
 
   static Terms prepare(const FrameInput& frame) { return termsOf(frame, 1, frame.z0); }
+  static constexpr PixelDependencies kDependencies = kReadsCarriedZ;
 
   template <class Prepared>
   static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
@@ -569,6 +590,7 @@ inline constexpr ld kPi = 3.14159265358979323846L;
 
 template <class M>
 struct Algorithm17 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 3 * in.u, 3 * in.v);
     it.Z[0] = store(startRadius<M>(it));
@@ -606,6 +628,7 @@ struct Algorithm18 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm19 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 3 * in.u, 3 * in.v);
     it.Z[0] = store(startRadiusSquaredSquared(it));
@@ -623,6 +646,7 @@ struct Algorithm19 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm20 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 3 * in.u, 3 * in.v);
     it.Z[0] = store(startRadiusSquaredSquared(it));
@@ -640,6 +664,7 @@ struct Algorithm20 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm21 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 3 * in.u, 3 * in.v);
     it.Z[0] = store(startRadiusSquaredSquared(it));
@@ -681,6 +706,7 @@ struct Algorithm23 {
   static Terms termsOf(ld k, ld z) { return Terms{M::sin(k * z), M::cos(k * z)}; }
 
   static Terms prepare(const FrameInput& frame) { return termsOf(1, frame.z0); }
+  static constexpr PixelDependencies kDependencies = kReadsCarriedZ;
 
   template <class Prepared>
   static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
@@ -730,6 +756,7 @@ struct Algorithm25 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm26 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 2.5L * in.u, 2.5L * in.v);
     it.Z[0] = store(startRadiusSquaredSquared(it));
@@ -744,6 +771,7 @@ struct Algorithm26 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm27 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 2.5L * in.u, 2.5L * in.v);
     it.Z[0] = store(startRadiusSquaredSquared(it));
@@ -774,6 +802,7 @@ struct Algorithm28 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm29 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, -2.5L * in.v, -2.5L * in.u);
     it.Z[0] = store(startRadiusSquaredSquared(it));
@@ -792,6 +821,7 @@ struct Algorithm29 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm30 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 2.5L * in.u, 2.5L * in.v);
     it.Z[0] = store(startRadiusSquaredSquared(it));
@@ -809,6 +839,7 @@ struct Algorithm30 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm31 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 3.5L * in.u, 3.5L * in.v);
     it.Z[0] = store(startRadius<M>(it));
@@ -824,6 +855,7 @@ struct Algorithm31 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm32 : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies = kWritesZ0;
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 3 * in.u, 3 * in.v);
     it.Z[0] = store(startRadius<M>(it));
@@ -841,6 +873,8 @@ struct Algorithm32 : WithoutFrameTerms {
 
 template <class M>
 struct Algorithm33 : WithoutFrameTerms {
+  // Neither the phases nor X[0] and Y[0].
+  static constexpr PixelDependencies kDependencies{false, false, false, false, true};
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     // A still picture: every step stores the same values, read from nothing but
     // the pixel's position.
@@ -858,6 +892,7 @@ struct Algorithm33 : WithoutFrameTerms {
 // What a number outside 0..34 runs: nothing; the pixel is black.
 template <class M>
 struct NoAlgorithm : WithoutFrameTerms {
+  static constexpr PixelDependencies kDependencies{false, false, false, false, false};
   static Rgb pixel(const PixelInput&, const Terms&, Iteration&) { return Rgb{}; }
 };
 

@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
 #include <mutex>
 
 #include "engine/algorithms.h"
@@ -223,8 +225,99 @@ struct PixelLoopOf {
   static constexpr PixelLoop value = &computePixels<M, Algorithm>;
 };
 
+// ---------------------------------------------------------------------------
+// Still frames
+
+// An algorithm's dependencies, as an entry of the algorithm table.
+template <class M, class Algorithm>
+struct DependenciesOf {
+  static constexpr PixelDependencies value = Algorithm::kDependencies;
+};
+
+// The bytes of a long double that hold its value (x87's 80 bits of 16 on x86).
+constexpr std::size_t kLongDoubleValueBytes =
+    std::numeric_limits<long double>::digits == 64 ? 10 : sizeof(long double);
+
+bool sameBits(long double a, long double b) {
+  return std::memcmp(&a, &b, kLongDoubleValueBytes) == 0;
+}
+
+bool sameBits(double a, double b) {
+  return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+FrameInputs frameInputsOf(const Fractals& fractals, std::int32_t width, std::int32_t height,
+                          MathBackend backend, const PixelDependencies& reads) {
+  FrameInputs inputs;
+  inputs.algorithm = fractals.settings.Algorithm;
+  inputs.width = width;
+  inputs.height = height;
+  inputs.brightness = fractals.EngineBrightness;
+  if (reads.phases) {
+    inputs.phaseA = fractals.state.PhaseA;
+    inputs.phaseB = fractals.state.PhaseB;
+  }
+  if (reads.carriedZ) inputs.z0 = fractals.state.IterZ[0];
+  inputs.backend = backend;
+  inputs.pool = fractals.pool;
+  return inputs;
+}
+
+bool sameInputs(const FrameInputs& a, const FrameInputs& b) {
+  return a.algorithm == b.algorithm && a.width == b.width && a.height == b.height &&
+         a.brightness == b.brightness && sameBits(a.phaseA, b.phaseA) &&
+         sameBits(a.phaseB, b.phaseB) && sameBits(a.z0, b.z0) && a.backend == b.backend &&
+         a.pool == b.pool;
+}
+
+// Whether the frame's cells (its rows and columns) of two planes are alike.
+bool sameCells(const ColorPlanes& a, const ColorPlanes& b, std::int32_t width,
+               std::int32_t height) {
+  const std::size_t rowBytes = std::size_t(width) * sizeof(std::int32_t);
+  for (std::int32_t r = 0; r < height; ++r) {
+    const std::size_t first = ColorPlanes::index(r, 0);
+    if (std::memcmp(a.red + first, b.red + first, rowBytes) != 0 ||
+        std::memcmp(a.green + first, b.green + first, rowBytes) != 0 ||
+        std::memcmp(a.blue + first, b.blue + first, rowBytes) != 0)
+      return false;
+  }
+  return true;
+}
+
+void rememberFrame(Fractals& fractals, const FrameInputs& inputs, const FrameOutcome& outcome) {
+  FrameMemory& memory = fractals.lastFrame;
+  memory.valid = true;
+  memory.inputs = inputs;
+  memory.outcome = outcome;
+  const EngineState& state = fractals.state;
+  std::copy(std::begin(state.IterX), std::end(state.IterX), memory.IterX);
+  std::copy(std::begin(state.IterY), std::end(state.IterY), memory.IterY);
+  std::copy(std::begin(state.IterZ), std::end(state.IterZ), memory.IterZ);
+  commitRows(fractals.planes, memory.cells, inputs.width, inputs.height, 0);
+}
+
+// Leaves in the iteration arrays what the remembered frame's pixels wrote; the
+// slots they do not write keep what this frame started with, as computing it would.
+void recallIteration(const FrameMemory& memory, const PixelDependencies& writes,
+                     EngineState& state) {
+  const auto recall = [&](int first, int last) {
+    for (int k = first; k <= last; ++k) {
+      state.IterX[k] = memory.IterX[k];
+      state.IterY[k] = memory.IterY[k];
+      state.IterZ[k] = memory.IterZ[k];
+    }
+  };
+  const double z0 = state.IterZ[0];
+  if (writes.writesStart) recall(0, 0);
+  state.IterZ[0] = writes.writesZ0 ? memory.IterZ[0] : z0;
+  if (writes.writesSteps) recall(1, 3);
+}
+
+// ---------------------------------------------------------------------------
+// The tick
+
 template <class M>
-FrameOutcome computeFrameWith(Fractals& fractals) {
+FrameOutcome computeFrameWith(Fractals& fractals, MathBackend backend) {
   EngineState& state = fractals.state;
   const std::int32_t speed = fractals.settings.Speed;
   advancePhase(state.PhaseA, state.StepA, speed, fractals.random);
@@ -234,7 +327,19 @@ FrameOutcome computeFrameWith(Fractals& fractals) {
   const std::int32_t height = boundedFrameHeight(fractals.FrameHeight);
   if (width == 0 || height == 0) return FrameOutcome{};
 
-  return algorithmEntry<M, PixelLoopOf>(fractals.settings.Algorithm)(fractals, width, height);
+  const std::int32_t algorithm = fractals.settings.Algorithm;
+  const PixelDependencies dependencies = algorithmEntry<M, DependenciesOf>(algorithm);
+  const FrameInputs inputs = frameInputsOf(fractals, width, height, backend, dependencies);
+  FrameMemory& memory = fractals.lastFrame;
+  if (memory.valid && sameInputs(memory.inputs, inputs) &&
+      sameCells(memory.cells, fractals.planes, width, height)) {
+    recallIteration(memory, dependencies, state);
+    ++memory.skipped;
+    return memory.outcome;
+  }
+  const FrameOutcome outcome = algorithmEntry<M, PixelLoopOf>(algorithm)(fractals, width, height);
+  rememberFrame(fractals, inputs, outcome);
+  return outcome;
 }
 
 }  // namespace
@@ -277,8 +382,8 @@ void StartAnimation(Fractals& fractals) {
 
 FrameOutcome ComputeFrame(Fractals& fractals, MathBackend backend) {
   const FloatingPointScope scope;
-  if (backend == MathBackend::Portable) return computeFrameWith<PortableMath>(fractals);
-  return computeFrameWith<NativeMath>(fractals);
+  if (backend == MathBackend::Portable) return computeFrameWith<PortableMath>(fractals, backend);
+  return computeFrameWith<NativeMath>(fractals, backend);
 }
 
 }  // namespace glimmerweave

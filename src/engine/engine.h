@@ -33,18 +33,6 @@ struct EngineState {
 
 class FramePool;
 
-struct Fractals {
-  FractalSettings settings;
-  std::int32_t EngineBrightness = 0;
-  std::int32_t FrameWidth = 0;
-  std::int32_t FrameHeight = 0;
-  RandomGenerator random;
-  EngineState state;
-  ColorPlanes planes;
-  // The threads that share each frame's rows; none: the calling thread alone.
-  FramePool* pool = nullptr;
-};
-
 // What ComputeFrame reports: no error, or the arithmetic error that stopped the
 // frame and the pixel where it happened.
 struct FrameOutcome {
@@ -61,12 +49,62 @@ struct FrameOutcome {
 // always the standard library (a baseline for comparisons).
 enum class MathBackend : std::uint8_t { Native, Portable };
 
+// What decides a frame, besides the settings' algorithm: the inputs its pixels
+// read (the phases and Z[0] only where the algorithm reads them, else 0), its
+// size and colour scale, and how it is computed.
+struct FrameInputs {
+  std::int32_t algorithm = 0;
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  std::int32_t brightness = 0;
+  long double phaseA = 0.0L;
+  long double phaseB = 0.0L;
+  double z0 = 0.0;
+  MathBackend backend = MathBackend::Native;
+  const FramePool* pool = nullptr;
+};
+
+// The engine's memory of the frame it computed last: its inputs, its outcome,
+// the iteration values it left, and a copy of the cells it wrote, against which
+// the planes are checked before a frame is skipped.
+struct FrameMemory {
+  bool valid = false;
+  // How many ticks found their frame in the planes and skipped its pixels.
+  std::uint64_t skipped = 0;
+  FrameInputs inputs;
+  FrameOutcome outcome;
+  double IterX[4] = {};
+  double IterY[4] = {};
+  double IterZ[4] = {};
+  ColorPlanes cells;
+};
+
+struct Fractals {
+  FractalSettings settings;
+  std::int32_t EngineBrightness = 0;
+  std::int32_t FrameWidth = 0;
+  std::int32_t FrameHeight = 0;
+  RandomGenerator random;
+  EngineState state;
+  ColorPlanes planes;
+  // The threads that share each frame's rows; none: the calling thread alone.
+  FramePool* pool = nullptr;
+  // Kept by ComputeFrame alone.
+  FrameMemory lastFrame;
+};
+
 // Draws the starting phases and steps: PhaseA, PhaseB, StepA, StepB in this order.
 void StartAnimation(Fractals& fractals);
 
 // One tick: advances the phases, then computes every pixel of the frame into the
 // colour planes. On an arithmetic error the frame stops at the failing pixel,
 // which is left 0, and the later cells keep their previous values.
+//
+// A tick whose frame inputs are those of the frame the planes still hold (the
+// phases standing still at Speed 0, or an algorithm that does not read them)
+// skips the pixels: the planes, the iteration arrays and the outcome are then
+// what computing the frame again would give. Writing the planes outside
+// ComputeFrame is allowed; the next tick then computes its frame in full.
 FrameOutcome ComputeFrame(Fractals& fractals, MathBackend backend = MathBackend::Native);
 
 // Round(numerator / denominator), ties to even, for a positive denominator.
