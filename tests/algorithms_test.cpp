@@ -8,10 +8,14 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <set>
+#include <string>
+#include <vector>
 #include <type_traits>
 #include <utility>
 
+#include "engine/counting_math.h"
 #include "math_backends.h"
 
 namespace glimmerweave {
@@ -261,6 +265,73 @@ TYPED_TEST(AlgorithmPixel, FrameTermsAreWhatStepOneComputes) {
   // The algorithms whose step 1 reads Z[0] without writing it take that step's
   // terms from the frame.
   for (int algorithm : {0, 2, 15, 23}) EXPECT_TRUE(withTerms.count(algorithm)) << algorithm;
+}
+
+// ---------------------------------------------------------------------------
+// The transcendental functions a pixel computes
+
+using Counted = CountingMath<NativeMath>;
+
+// The calls of one pixel that repeat an earlier call of the same function on the
+// same value, described.
+std::vector<std::string> repeatedCalls(const std::vector<MathCall>& calls) {
+  std::vector<std::string> repeats;
+  for (std::size_t i = 0; i < calls.size(); ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (calls[i].function == calls[j].function &&
+          std::memcmp(&calls[i].operand, &calls[j].operand, 10) == 0) {
+        repeats.push_back(std::string(mathFunctionName(calls[i].function)) + "(" +
+                          std::to_string(double(calls[i].operand)) + ") as call " +
+                          std::to_string(i + 1) + " and " + std::to_string(j + 1));
+        break;
+      }
+  return repeats;
+}
+
+TEST(PixelMath, NoPixelComputesAFunctionTwiceOnTheSameValue) {
+  const FloatingPointScope scope;
+  for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
+    for (const auto& [A, B] : {std::pair{1.0L, 2.0L}, std::pair{4.5L, 0.3L}}) {
+      std::vector<MathCall> calls;
+      MathCallLog log;
+      log.calls = &calls;
+      Counted::log = &log;
+      const FrameInput frame = frameInput<NativeMath>(A, B, 29, 23, 255, 0.25);
+      Iteration it;
+      it.Z[0] = frame.z0;
+      int pixel = 0;
+      std::vector<std::string> failures;
+      forEachPixel<Counted>(algorithm, frame, it, [&] {
+        // The corner pixel (u = v = -1/2) starts at x = y, where formulas in x and
+        // in y give one value by symmetry.
+        if (pixel > 0)
+          for (const std::string& repeat : repeatedCalls(calls))
+            failures.push_back("pixel " + std::to_string(pixel) + ": " + repeat);
+        calls.clear();
+        ++pixel;
+      });
+      Counted::log = nullptr;
+      EXPECT_EQ(pixel, 29 * 23);
+      EXPECT_TRUE(failures.empty())
+          << "algorithm " << algorithm << " at A " << double(A) << ", " << failures.size()
+          << " repeats, first " << (failures.empty() ? "" : failures.front());
+    }
+  }
+}
+
+TEST(PixelMath, TheCountsOfAlgorithm15AreItsFormulasCalls) {
+  // Per pixel: steps 2 and 3 take sin(k A + z) and cos(k B + z), each step's Z
+  // takes ln, sin and cos, and the colours three e^x; step 1's sin and cos are
+  // the frame's, taken once.
+  const FloatingPointScope scope;
+  MathCallLog log;
+  Counted::log = &log;
+  Iteration it;
+  forEachPixel<Counted>(15, frameInput<NativeMath>(1.0L, 2.0L, 10, 6, 255, 0.0), it, [] {});
+  Counted::log = nullptr;
+  const std::array<std::uint64_t, kMathFunctionCount> expected{5 * 60 + 1, 5 * 60 + 1, 3 * 60, 0,
+                                                         3 * 60};
+  EXPECT_EQ(log.counts, expected);
 }
 
 }  // namespace

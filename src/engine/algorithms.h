@@ -197,6 +197,21 @@ void iterate(Iteration& it, NextX nextX, NextY nextY, NextZ nextZ) {
   }
 }
 
+// As iterate, for formulas of X and Y that share terms of the previous step's
+// stored x, y, z: shared(k, x, y, z) computes them once per step, and nextX and
+// nextY read them as their last argument in place of z.
+template <class Shared, class NextX, class NextY, class NextZ>
+void iterateSharing(Iteration& it, Shared shared, NextX nextX, NextY nextY, NextZ nextZ) {
+  for (int k = 1; k <= 3; ++k) {
+    const ld kk = k;
+    const ld x = it.X[k - 1], y = it.Y[k - 1], z = it.Z[k - 1];
+    const auto terms = shared(kk, x, y, z);
+    it.X[k] = store(nextX(kk, x, y, terms));
+    it.Y[k] = store(nextY(kk, x, y, terms));
+    it.Z[k] = store(nextZ(kk, ld{it.X[k]}, ld{it.Y[k]}));
+  }
+}
+
 // As iterate, with X[k] and Y[k] folded after they are stored.
 template <class M, class NextX, class NextY, class NextZ>
 void iterateFolded(Iteration& it, ld threshold, NextX nextX, NextY nextY, NextZ nextZ) {
@@ -418,9 +433,10 @@ struct Algorithm7 : WithoutFrameTerms {
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 7 * in.u, 7 * in.v);
     const ld sinA = in.sinA, cosB = in.cosB;
-    iterate(
-        it, [&](ld, ld x, ld y, ld) { return M::cos(x * x) - M::sin(x * y) + sinA; },
-        [&](ld, ld x, ld y, ld) { return M::sin(x + y) + M::sin(x * y) - cosB; },
+    iterateSharing(
+        it, [](ld, ld x, ld y, ld) { return M::sin(x * y); },
+        [&](ld, ld x, ld, ld sinXY) { return M::cos(x * x) - sinXY + sinA; },
+        [&](ld, ld x, ld y, ld sinXY) { return M::sin(x + y) + sinXY - cosB; },
         [](ld, ld x, ld y) { return M::ln(x * x + y * y); });
     return rising<GaussColor<M>>(it, in.L);
   }
@@ -431,14 +447,10 @@ struct Algorithm8 : WithoutFrameTerms {
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, 3 * in.u, 3 * in.v);
     const ld sinA = in.sinA, cosA = in.cosA;
-    iterate(
-        it,
-        [&](ld, ld x, ld y, ld) {
-          return M::sin((x * x - y * y) / M::sqrt(x * x + y * y + 0.01L) - sinA);
-        },
-        [&](ld, ld x, ld y, ld) {
-          return M::cos(cosA + 3 * x * y / M::sqrt(x * x + y * y + 0.01L));
-        },
+    iterateSharing(
+        it, [](ld, ld x, ld y, ld) { return M::sqrt(x * x + y * y + 0.01L); },
+        [&](ld, ld x, ld y, ld radius) { return M::sin((x * x - y * y) / radius - sinA); },
+        [&](ld, ld x, ld y, ld radius) { return M::cos(cosA + 3 * x * y / radius); },
         [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
     return rising<GaussColor<M>>(it, in.L);
   }
@@ -496,11 +508,14 @@ struct Algorithm12 : WithoutFrameTerms {
     start(it, 0, 0);
     // p and q are the only per-pixel terms of the engine kept as doubles.
     const ld p = store(in.u * (in.A + 5)), q = store(in.v * (in.B + 5));
-    iterate(
-        it,
-        [&](ld k, ld x, ld y, ld z) { return k * M::sin(p + z) + M::sin(y) * M::cos(x) + in.A; },
-        [&](ld k, ld x, ld y, ld z) {
-          return k * M::cos(q + z) + sq(M::sin(y)) - sq(M::cos(x)) + in.B;
+    struct Shared {
+      ld z, sinY, cosX;
+    };
+    iterateSharing(
+        it, [](ld, ld x, ld y, ld z) { return Shared{z, M::sin(y), M::cos(x)}; },
+        [&](ld k, ld, ld, const Shared& t) { return k * M::sin(p + t.z) + t.sinY * t.cosX + in.A; },
+        [&](ld k, ld, ld, const Shared& t) {
+          return k * M::cos(q + t.z) + sq(t.sinY) - sq(t.cosX) + in.B;
         },
         [](ld, ld x, ld y) { return M::ln(sq(M::sin(x) - M::cos(y))); });
     return falling<AbsSineColor<M>>(it, in.L);
@@ -612,14 +627,13 @@ struct Algorithm18 : WithoutFrameTerms {
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, kPi * in.u, kPi * in.v);
     const ld sinA = in.sinA;
-    iterate(
-        it,
-        [&](ld, ld x, ld y, ld) {
-          return M::sin(sinA * y) + M::sin(x * x - y * y) / (M::sin(x * x + y * y) + 0.01L);
+    iterateSharing(
+        it, [](ld, ld x, ld y, ld) { return M::sin(x * x + y * y); },
+        [&](ld, ld x, ld y, ld sinR) {
+          return M::sin(sinA * y) + M::sin(x * x - y * y) / (sinR + 0.01L);
         },
-        [&](ld, ld x, ld y, ld) {
-          return M::sin(-sinA * y) +
-                 M::cos((in.A + 1) * x * y) / (M::sin(x * x + y * y) * (in.B + 1) + 0.01L);
+        [&](ld, ld x, ld y, ld sinR) {
+          return M::sin(-sinA * y) + M::cos((in.A + 1) * x * y) / (sinR * (in.B + 1) + 0.01L);
         },
         [](ld, ld x, ld y) { return M::ln(x * x + y * y + 0.00001L); });
     return rising<SineSquareColor<M>>(it, in.L);
@@ -776,9 +790,13 @@ struct Algorithm27 : WithoutFrameTerms {
     start(it, 2.5L * in.u, 2.5L * in.v);
     it.Z[0] = store(startRadiusSquaredSquared(it));
     const ld sinA = in.sinA, cosA = in.cosA;
-    iterate(
-        it, [&](ld, ld x, ld y, ld) { return sq(M::sin(x) - M::sin(y) * M::cos(y) + sinA); },
-        [&](ld, ld x, ld y, ld) { return sq(M::cos(x) * M::sin(x) + M::sin(y) + cosA); },
+    struct Shared {
+      ld sinX, sinY, cosY, cosX;
+    };
+    iterateSharing(
+        it, [](ld, ld x, ld y, ld) { return Shared{M::sin(x), M::sin(y), M::cos(y), M::cos(x)}; },
+        [&](ld, ld, ld, const Shared& t) { return sq(t.sinX - t.sinY * t.cosY + sinA); },
+        [&](ld, ld, ld, const Shared& t) { return sq(t.cosX * t.sinX + t.sinY + cosA); },
         [](ld, ld x, ld y) { return M::sqrt(x * x + y * y); });
     return falling<AbsSineColor<M>>(it, in.L);
   }
@@ -880,12 +898,17 @@ struct Algorithm33 : WithoutFrameTerms {
     // the pixel's position.
     const ld p = 5 * in.u, q = 5 * in.v;
     const ld rho = 5 * M::sqrt(p * p + q * q + 0.0001L);
+    const double x = store(5 * M::sin(rho) * p / rho);
+    const double y = store(5 * M::cos(rho) * q / rho);
+    const double z = store(ld{x} + ld{y} + 0.01L);
     for (int k = 1; k <= 3; ++k) {
-      it.X[k] = store(5 * M::sin(rho) * p / rho);
-      it.Y[k] = store(5 * M::cos(rho) * q / rho);
-      it.Z[k] = store(ld{it.X[k]} + ld{it.Y[k]} + 0.01L);
+      it.X[k] = x;
+      it.Y[k] = y;
+      it.Z[k] = z;
     }
-    return rising<AbsSineColor<M>>(it, in.L);
+    // Z[1], Z[2] and Z[3] are one value: one colour for all three planes.
+    const std::int32_t grey = AbsSineColor<M>(z, in.L);
+    return Rgb{grey, grey, grey};
   }
 };
 
