@@ -263,9 +263,21 @@ struct WithoutFrameTerms {
 };
 
 // Given to an algorithm with frame terms in place of the terms prepare computed:
-// step 1 then computes its terms from Z[0] as steps 2 and 3 compute theirs, which
-// is what the prepared terms stand for (the tests compare the two).
+// step 1 then computes its terms from Z[0] as steps 2 and 3 compute theirs, and a
+// pixel computes the terms of the frame's inputs for itself, which is what the
+// prepared terms stand for (the tests compare the two).
 struct UnpreparedTerms {};
+
+// The terms of an algorithm whose frame terms depend on the frame's inputs alone:
+// as prepared, or, unprepared, computed by termsOf(frame) for the pixel.
+template <class Terms, class TermsOf>
+Terms frameTerms(const Terms& prepared, const FrameInput&, TermsOf) {
+  return prepared;
+}
+template <class TermsOf>
+auto frameTerms(UnpreparedTerms, const FrameInput& frame, TermsOf termsOf) {
+  return termsOf(frame);
+}
 
 // The terms of step k: step 1's as prepared for the frame, the others (or,
 // unprepared, all) computed into `computed` by termsOf(k, z) from the previous
@@ -457,18 +469,28 @@ struct Algorithm8 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm9 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
+struct Algorithm9 {
+  // The factors of y and x that the phases set.
+  struct Terms {
+    ld ofY = 0;
+    ld ofX = 0;
+  };
+
+  static Terms termsOf(const FrameInput& frame) {
+    return Terms{frame.A / 5 - 2.23L, frame.B / 5 + 1.43L};
+  }
+
+  static Terms prepare(const FrameInput& frame) { return termsOf(frame); }
+  static constexpr PixelDependencies kDependencies{};
+
+  template <class Prepared>
+  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
+    const Terms factor = frameTerms(prepared, in, termsOf);
     start(it, in.u * (in.A + 5), in.v * (in.A + 5));
     const ld sinA = in.sinA, cosB = in.cosB;
     iterate(
-        it,
-        [&](ld, ld x, ld y, ld) {
-          return M::sin((in.A / 5 - 2.23L) * y) + M::sin(1.65L * x) + sinA;
-        },
-        [&](ld, ld x, ld y, ld) {
-          return M::cos((in.B / 5 + 1.43L) * x) + M::cos(-2.43L * y) + cosB;
-        },
+        it, [&](ld, ld x, ld y, ld) { return M::sin(factor.ofY * y) + M::sin(1.65L * x) + sinA; },
+        [&](ld, ld x, ld y, ld) { return M::cos(factor.ofX * x) + M::cos(-2.43L * y) + cosB; },
         [](ld, ld x, ld) { return M::ln(x * x); });
     return falling<AbsSineColor<M>>(it, in.L);
   }
@@ -490,12 +512,23 @@ struct Algorithm10 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm11 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
+struct Algorithm11 {
+  // A fifth of B.
+  struct Terms {
+    ld fifthB = 0;
+  };
+
+  static Terms termsOf(const FrameInput& frame) { return Terms{frame.B / 5}; }
+  static Terms prepare(const FrameInput& frame) { return termsOf(frame); }
+  static constexpr PixelDependencies kDependencies{};
+
+  template <class Prepared>
+  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
+    const Terms terms = frameTerms(prepared, in, termsOf);
     start(it, in.u * (in.A + 5), in.v * (in.A + 5));
     iterate(
         it, [&](ld, ld x, ld y, ld) { return M::sin(x * x) + M::cos(y * y) + in.A; },
-        [&](ld, ld x, ld y, ld) { return M::cos(x) + M::sin(y) + in.B / 5; },
+        [&](ld, ld x, ld y, ld) { return M::cos(x) + M::sin(y) + terms.fifthB; },
         [](ld, ld x, ld y) { return M::ln(sq(M::sin(x) + M::cos(y)) / 5); });
     return rising<GaussColor<M>>(it, in.L);
   }
@@ -512,7 +545,10 @@ struct Algorithm12 : WithoutFrameTerms {
       ld z, sinY, cosX;
     };
     iterateSharing(
-        it, [](ld, ld x, ld y, ld z) { return Shared{z, M::sin(y), M::cos(x)}; },
+        it,
+        [](ld, ld x, ld y, ld z) {
+          return Shared{z, M::sin(y), M::cos(x)};
+        },
         [&](ld k, ld, ld, const Shared& t) { return k * M::sin(p + t.z) + t.sinY * t.cosX + in.A; },
         [&](ld k, ld, ld, const Shared& t) {
           return k * M::cos(q + t.z) + sq(t.sinY) - sq(t.cosX) + in.B;
@@ -736,17 +772,33 @@ struct Algorithm23 {
 };
 
 template <class M>
-struct Algorithm24 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
+struct Algorithm24 {
+  // sqrt k of steps 1 to 3.
+  struct Terms {
+    ld rootOfStep[4] = {};
+  };
+
+  static Terms termsOf(const FrameInput&) {
+    Terms terms;
+    for (int k = 1; k <= 3; ++k) terms.rootOfStep[k] = M::sqrt(ld(k));
+    return terms;
+  }
+
+  static Terms prepare(const FrameInput& frame) { return termsOf(frame); }
+  static constexpr PixelDependencies kDependencies{};
+
+  template <class Prepared>
+  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
+    const Terms roots = frameTerms(prepared, in, termsOf);
     start(it, 2.5L * in.u, 2.5L * in.v);
     const ld sinA = in.sinA, cosA = in.cosA;
     iterate(
         it, [&](ld, ld x, ld y, ld) { return M::sin(x * x - y * y) + sinA / 2; },
         [&](ld, ld x, ld y, ld) { return M::sin(3 * x * y) + cosA / 2; },
-        [](ld k, ld x, ld y) {
+        [&](ld k, ld x, ld y) {
           // Z[k] is stored twice: the sum's square first, then the exponential of it.
           const ld first = store(sq(absl(x) + absl(y)));
-          return M::exp(-first / M::sqrt(k));
+          return M::exp(-first / roots.rootOfStep[int(k)]);
         });
     return falling<AbsSineColor<M>>(it, in.L);
   }
@@ -794,7 +846,10 @@ struct Algorithm27 : WithoutFrameTerms {
       ld sinX, sinY, cosY, cosX;
     };
     iterateSharing(
-        it, [](ld, ld x, ld y, ld) { return Shared{M::sin(x), M::sin(y), M::cos(y), M::cos(x)}; },
+        it,
+        [](ld, ld x, ld y, ld) {
+          return Shared{M::sin(x), M::sin(y), M::cos(y), M::cos(x)};
+        },
         [&](ld, ld, ld, const Shared& t) { return sq(t.sinX - t.sinY * t.cosY + sinA); },
         [&](ld, ld, ld, const Shared& t) { return sq(t.cosX * t.sinX + t.sinY + cosA); },
         [](ld, ld x, ld y) { return M::sqrt(x * x + y * y); });
@@ -819,13 +874,25 @@ struct Algorithm28 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm29 : WithoutFrameTerms {
+struct Algorithm29 {
+  // The mean of sin and cos of either phase.
+  struct Terms {
+    ld a = 0;
+    ld b = 0;
+  };
+
+  static Terms termsOf(const FrameInput& frame) {
+    return Terms{frame.sinA / 2 + frame.cosA / 2, frame.sinB / 2 + frame.cosB / 2};
+  }
+
+  static Terms prepare(const FrameInput& frame) { return termsOf(frame); }
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
+
+  template <class Prepared>
+  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
+    const auto [a, b] = frameTerms(prepared, in, termsOf);
     start(it, -2.5L * in.v, -2.5L * in.u);
     it.Z[0] = store(startRadiusSquaredSquared(it));
-    const ld a = in.sinA / 2 + in.cosA / 2;
-    const ld b = in.sinB / 2 + in.cosB / 2;
     iterate(
         it,
         [&](ld, ld x, ld y, ld) {
@@ -856,17 +923,30 @@ struct Algorithm30 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm31 : WithoutFrameTerms {
+struct Algorithm31 {
+  // The factor of x y that A sets, and the scale of Z that B sets.
+  struct Terms {
+    ld ofXY = 0;
+    ld scale = 0;
+  };
+
+  static Terms termsOf(const FrameInput& frame) {
+    const ld fifthA = frame.A / 5;
+    return Terms{fifthA + 1, frame.sinB + 1.4L};
+  }
+
+  static Terms prepare(const FrameInput& frame) { return termsOf(frame); }
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
+
+  template <class Prepared>
+  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
+    const Terms terms = frameTerms(prepared, in, termsOf);
     start(it, 3.5L * in.u, 3.5L * in.v);
     it.Z[0] = store(startRadius<M>(it));
-    const ld fifthA = in.A / 5;
-    const ld sinB = in.sinB;
     iterate(
         it, [&](ld, ld x, ld y, ld z) { return M::sin(in.A + x * x - y * y + sq(z / 3)); },
-        [&](ld, ld x, ld y, ld z) { return (fifthA + 1) * x * y / (z + 0.1L); },
-        [&](ld, ld x, ld y) { return M::ln((sinB + 1.4L) / sq(x * x + y * y + 0.1L)); });
+        [&](ld, ld x, ld y, ld z) { return terms.ofXY * x * y / (z + 0.1L); },
+        [&](ld, ld x, ld y) { return M::ln(terms.scale / sq(x * x + y * y + 0.1L)); });
     return falling<AbsSineColor<M>>(it, in.L);
   }
 };
