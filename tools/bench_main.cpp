@@ -2,7 +2,10 @@
 // all 35 it times ComputeFrame over several frames after a warm-up and reports
 // the median milliseconds per frame with all threads of a pool, with one
 // thread, and with one thread on the standard library's math (the path of
-// processors without x87), with the ratios between them.
+// processors without x87), with the ratios between them. Beside them: the
+// floor of each algorithm's frame (its sin, cos, ln, sqrt and e^x calls at what
+// each costs on this machine, measured in the same run, for one thread) and what
+// a still frame costs (a tick at Speed 0 after the first frame).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -12,8 +15,10 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "bench_floor.h"
 #include "bench_options.h"
 #include "engine/engine.h"
 #include "engine/frame_pool.h"
@@ -29,10 +34,8 @@ int usageError(const std::string& message) {
   return 2;
 }
 
-// Median milliseconds per frame of `frames` timed ComputeFrame calls; every frame
-// computed, warm-up or timed, counts on `progress`.
-double measure(int algorithm, const BenchOptions& options, FramePool* pool, MathBackend backend,
-               ProgressReport& progress) {
+// An engine as the benchmark runs it: seed 1, brightness 100, Speed 5.
+std::unique_ptr<Fractals> benchEngine(int algorithm, const BenchOptions& options, FramePool* pool) {
   auto fractals = std::make_unique<Fractals>();
   fractals->pool = pool;
   fractals->random.seed(1);
@@ -42,14 +45,25 @@ double measure(int algorithm, const BenchOptions& options, FramePool* pool, Math
   fractals->FrameWidth = options.width;
   fractals->FrameHeight = options.height;
   StartAnimation(*fractals);
-  for (int i = 0; i < options.warmup; ++i) {
-    ComputeFrame(*fractals, backend);
+  return fractals;
+}
+
+enum class Ticks { Computed, AsTheyCome };
+
+// Median milliseconds per tick of `frames` timed ComputeFrame calls of `fractals`
+// after `warmup` untimed ones; every tick counts on `progress`. Computed ticks
+// compute every frame, also one the planes still hold (algorithm 33's).
+double medianTick(Fractals& fractals, int warmup, int frames, MathBackend backend, Ticks ticks,
+                  ProgressReport& progress) {
+  for (int i = 0; i < warmup; ++i) {
+    ComputeFrame(fractals, backend);
     progress.advance();
   }
   std::vector<double> times;
-  for (int i = 0; i < options.frames; ++i) {
+  for (int i = 0; i < frames; ++i) {
+    if (ticks == Ticks::Computed) fractals.lastFrame.valid = false;
     const auto start = std::chrono::steady_clock::now();
-    ComputeFrame(*fractals, backend);
+    ComputeFrame(fractals, backend);
     const auto end = std::chrono::steady_clock::now();
     times.push_back(std::chrono::duration<double, std::milli>(end - start).count());
     // Outside the timed span: reporting costs nothing that is measured.
@@ -60,10 +74,40 @@ double measure(int algorithm, const BenchOptions& options, FramePool* pool, Math
   return times.size() % 2 ? times[middle] : (times[middle - 1] + times[middle]) / 2;
 }
 
+double measure(int algorithm, const BenchOptions& options, FramePool* pool, MathBackend backend,
+               ProgressReport& progress) {
+  const auto fractals = benchEngine(algorithm, options, pool);
+  return medianTick(*fractals, options.warmup, options.frames, backend, Ticks::Computed, progress);
+}
+
+// A still frame with all threads: Speed 0, the first frame computed untimed.
+double measureStill(int algorithm, const BenchOptions& options, FramePool& pool,
+                    ProgressReport& progress) {
+  const auto fractals = benchEngine(algorithm, options, &pool);
+  fractals->settings.Speed = 0;
+  return medianTick(*fractals, 1, options.frames, MathBackend::Native, Ticks::AsTheyCome, progress);
+}
+
+// The floor of the benchmark's first frame of `algorithm`: its calls per pixel,
+// counted at the phases the engine starts with, at `costs`.
+double floorOf(int algorithm, const BenchOptions& options, const PerFunction& costs) {
+  const auto fractals = benchEngine(algorithm, options, nullptr);
+  const PerFunction calls =
+      countCallsPerPixel(algorithm, options.width, options.height, fractals->state.PhaseA,
+                         fractals->state.PhaseB, fractals->state.IterZ[0]);
+  return floorMilliseconds(calls, costs, std::int64_t{options.width} * options.height);
+}
+
 struct Row {
-  int algorithm;
-  double allThreads, oneThread, portable;
+  int algorithm = 0;
+  double allThreads = 0, oneThread = 0, floor = 0, still = 0, portable = 0;
 };
+
+double geometricMean(const std::vector<Row>& rows, double (*ratio)(const Row&)) {
+  double sum = 0;
+  for (const Row& row : rows) sum += std::log(ratio(row));
+  return std::exp(sum / double(rows.size()));
+}
 
 }  // namespace
 
@@ -85,44 +129,74 @@ int main(int argc, char** argv) {
   FramePool pool(options.threads);
   std::vector<Row> rows;
   const int count = options.last - options.first + 1;
-  // Three measurements of each algorithm, each of its warm-up and timed frames.
+  // Per algorithm: three measurements of its warm-up and timed frames, and the
+  // still frame's first and timed ticks.
   ProgressReport progress(std::cerr, "glimmerweave-bench: ", "frames",
-                          3LL * count * (options.warmup + options.frames), {isTerminal(stderr)});
-  for (int algorithm = options.first; algorithm <= options.last; ++algorithm)
-    rows.push_back(Row{algorithm, measure(algorithm, options, &pool, MathBackend::Native, progress),
-                       measure(algorithm, options, nullptr, MathBackend::Native, progress),
-                       measure(algorithm, options, nullptr, MathBackend::Portable, progress)});
+                          count * (3LL * (options.warmup + options.frames) + 1 + options.frames),
+                          {isTerminal(stderr)});
+  // The instructions' costs, on the operands every algorithm gives them in a
+  // small frame at the benchmark's phases.
+  const auto sample = benchEngine(0, options, nullptr);
+  const PerFunction costs =
+      measureCallCosts(sampleOperands(80, 60, sample->state.PhaseA, sample->state.PhaseB), 20);
+  for (int algorithm = options.first; algorithm <= options.last; ++algorithm) {
+    Row row{};
+    row.algorithm = algorithm;
+    row.allThreads = measure(algorithm, options, &pool, MathBackend::Native, progress);
+    row.oneThread = measure(algorithm, options, nullptr, MathBackend::Native, progress);
+    row.portable = measure(algorithm, options, nullptr, MathBackend::Portable, progress);
+    row.still = measureStill(algorithm, options, pool, progress);
+    row.floor = floorOf(algorithm, options, costs);
+    rows.push_back(row);
+  }
   progress.finish();
 
-  double logThreads = 0, logMath = 0;
-  for (const Row& row : rows) {
-    logThreads += std::log(row.oneThread / row.allThreads);
-    logMath += std::log(row.portable / row.oneThread);
-  }
-  const double threadSpeedUp = std::exp(logThreads / double(rows.size()));
-  const double mathSpeedUp = std::exp(logMath / double(rows.size()));
+  const double threadSpeedUp =
+      geometricMean(rows, [](const Row& row) { return row.oneThread / row.allThreads; });
+  const double overFloor =
+      geometricMean(rows, [](const Row& row) { return row.oneThread / row.floor; });
+  const double stillShare =
+      geometricMean(rows, [](const Row& row) { return row.still / row.allThreads; });
+  const double mathSpeedUp =
+      geometricMean(rows, [](const Row& row) { return row.portable / row.oneThread; });
+  const unsigned hardwareThreads = std::thread::hardware_concurrency();
 
   if (options.json) {
     std::printf(
-        "{\"width\": %d, \"height\": %d, \"threads\": %u, \"frames\": %d, \"algorithms\": [",
-        options.width, options.height, pool.threads(), options.frames);
+        "{\"width\": %d, \"height\": %d, \"threads\": %u, \"hardware_threads\": %u, "
+        "\"frames\": %d,\n \"call_ns\": {",
+        options.width, options.height, pool.threads(), hardwareThreads, options.frames);
+    for (std::size_t f = 0; f < kMathFunctionCount; ++f)
+      std::printf("%s\"%s\": %.2f", f ? ", " : "", mathFunctionName(MathFunction(f)), costs[f]);
+    std::printf("},\n \"algorithms\": [");
     for (std::size_t i = 0; i < rows.size(); ++i)
       std::printf(
           "%s\n  {\"algorithm\": %d, \"all_threads_ms\": %.3f, \"one_thread_ms\": %.3f, "
-          "\"portable_ms\": %.3f}",
-          i ? "," : "", rows[i].algorithm, rows[i].allThreads, rows[i].oneThread, rows[i].portable);
-    std::printf("],\n \"threads_speed_up\": %.3f, \"x87_speed_up\": %.3f}\n", threadSpeedUp,
-                mathSpeedUp);
+          "\"floor_ms\": %.3f, \"still_ms\": %.3f, \"portable_ms\": %.3f}",
+          i ? "," : "", rows[i].algorithm, rows[i].allThreads, rows[i].oneThread, rows[i].floor,
+          rows[i].still, rows[i].portable);
+    std::printf(
+        "],\n \"threads_speed_up\": %.3f, \"one_thread_over_floor\": %.3f, "
+        "\"still_share\": %.5f, \"x87_speed_up\": %.3f}\n",
+        threadSpeedUp, overFloor, stillShare, mathSpeedUp);
     return 0;
   }
-  std::printf("Frame %d x %d, %u threads, median of %d frames (ms per frame)\n\n", options.width,
-              options.height, pool.threads(), options.frames);
-  std::printf("algorithm  all threads  one thread  portable  threads x  x87 x\n");
+  std::printf("Frame %d x %d, %u threads of %u hardware threads, median of %d frames (ms)\n",
+              options.width, options.height, pool.threads(), hardwareThreads, options.frames);
+  std::printf("One call costs (ns):");
+  for (std::size_t f = 0; f < kMathFunctionCount; ++f)
+    std::printf(" %s %.1f", mathFunctionName(MathFunction(f)), costs[f]);
+  std::printf("\n\n");
+  std::printf(
+      "algorithm  all threads  one thread   floor  x floor   still  threads x  portable  "
+      "x87 x\n");
   for (const Row& row : rows)
-    std::printf("%9d  %11.2f  %10.2f  %8.2f  %9.2f  %5.2f\n", row.algorithm, row.allThreads,
-                row.oneThread, row.portable, row.oneThread / row.allThreads,
-                row.portable / row.oneThread);
-  std::printf("\ngeometric mean: all threads %.2f x one thread; x87 %.2f x portable math\n",
-              threadSpeedUp, mathSpeedUp);
+    std::printf("%9d  %11.2f  %10.2f  %6.2f  %7.2f  %6.3f  %9.2f  %8.2f  %5.2f\n", row.algorithm,
+                row.allThreads, row.oneThread, row.floor, row.oneThread / row.floor, row.still,
+                row.oneThread / row.allThreads, row.portable, row.portable / row.oneThread);
+  std::printf(
+      "\ngeometric mean: one thread %.2f x the floor; all threads %.2f x one thread; "
+      "a still frame %.2f %% of a computed one; x87 %.2f x portable math\n",
+      overFloor, threadSpeedUp, stillShare * 100, mathSpeedUp);
   return 0;
 }
