@@ -11,9 +11,9 @@
 #include <cstring>
 #include <set>
 #include <string>
-#include <vector>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "engine/counting_math.h"
 #include "math_backends.h"
@@ -330,7 +330,7 @@ TEST(PixelMath, TheCountsOfAlgorithm15AreItsFormulasCalls) {
   forEachPixel<Counted>(15, frameInput<NativeMath>(1.0L, 2.0L, 10, 6, 255, 0.0), it, [] {});
   Counted::log = nullptr;
   const std::array<std::uint64_t, kMathFunctionCount> expected{5 * 60 + 1, 5 * 60 + 1, 3 * 60, 0,
-                                                         3 * 60};
+                                                               3 * 60};
   EXPECT_EQ(log.counts, expected);
 }
 

@@ -46,7 +46,8 @@ struct CountingMath : Base {
   static long double exp(long double x) { return note(MathFunction::Exp, x, Base::exp); }
 
  private:
-  static long double note(MathFunction function, long double x, long double (*compute)(long double)) {
+  static long double note(MathFunction function, long double x,
+                          long double (*compute)(long double)) {
     if (log) {
       ++log->counts[static_cast<std::size_t>(function)];
       if (log->calls) log->calls->push_back(MathCall{function, x});
