@@ -890,7 +890,8 @@ struct Algorithm29 {
 
   template <class Prepared>
   static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
-    const auto [a, b] = frameTerms(prepared, in, termsOf);
+    const Terms means = frameTerms(prepared, in, termsOf);
+    const ld a = means.a, b = means.b;
     start(it, -2.5L * in.v, -2.5L * in.u);
     it.Z[0] = store(startRadiusSquaredSquared(it));
     iterate(

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <climits>
 #include <cstddef>
 #include <cstdint>
@@ -243,7 +244,7 @@ bool sameBits(long double a, long double b) {
 }
 
 bool sameBits(double a, double b) {
-  return std::memcmp(&a, &b, sizeof a) == 0;
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
 FrameInputs frameInputsOf(const Fractals& fractals, std::int32_t width, std::int32_t height,
