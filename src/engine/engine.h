@@ -49,9 +49,9 @@ struct FrameOutcome {
 // always the standard library (a baseline for comparisons).
 enum class MathBackend : std::uint8_t { Native, Portable };
 
-// What decides a frame, besides the settings' algorithm: the inputs its pixels
-// read (the phases and Z[0] only where the algorithm reads them, else 0), its
-// size and colour scale, and how it is computed.
+// What decides a frame: its algorithm, the inputs its pixels read (the phases and
+// Z[0] only where the algorithm reads them, else 0), its size and colour scale,
+// and how it is computed.
 struct FrameInputs {
   std::int32_t algorithm = 0;
   std::int32_t width = 0;
@@ -89,7 +89,8 @@ struct Fractals {
   ColorPlanes planes;
   // The threads that share each frame's rows; none: the calling thread alone.
   FramePool* pool = nullptr;
-  // Kept by ComputeFrame alone.
+  // Kept by ComputeFrame. Clearing `valid` makes the next tick compute its frame
+  // in full (the benchmark does, to time computed frames).
   FrameMemory lastFrame;
 };
 
