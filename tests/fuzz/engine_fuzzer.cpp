@@ -244,5 +244,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const FrameOutcome outcome = checkedTick(alone, c.backend);
     if (c.onPool) checkSameAsAlone(alone, outcome, pooled, checkedTick(pooled, c.backend));
   }
+
+  // One more tick at Speed 0 over the planes the last one left, where the engine
+  // may skip the pixels, against the pool computing the frame in full from the
+  // same state.
+  alone.settings.Speed = 0;
+  pooled.settings = alone.settings;
+  pooled.EngineBrightness = alone.EngineBrightness;
+  pooled.FrameWidth = alone.FrameWidth;
+  pooled.FrameHeight = alone.FrameHeight;
+  pooled.random = alone.random;
+  pooled.state = alone.state;
+  pooled.planes = alone.planes;
+  pooled.lastFrame.valid = false;
+  const FrameOutcome still = ComputeFrame(alone, c.backend);
+  checkSameAsAlone(alone, still, pooled, ComputeFrame(pooled, c.backend));
   return 0;
 }
