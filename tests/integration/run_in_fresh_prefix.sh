@@ -65,7 +65,7 @@ run_once() {
   : >"$output"
   "$@" >"$output" 2>&1 &
   command_pid=$!
-  tail -n +1 -f --pid="$command_pid" "$output" &
+  tail -n +1 -s 0.1 -f --pid="$command_pid" "$output" &
   local follower_pid=$!
   status=0
   wait "$command_pid" || status=$?
