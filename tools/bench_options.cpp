@@ -1,8 +1,7 @@
 #include "bench_options.h"
 
-#include <cstdlib>
-
 #include "engine/engine.h"
+#include "shell/number_text.h"
 
 namespace glimmerweave {
 
@@ -26,14 +25,6 @@ constexpr const char* kUsage =
     "  --json          print JSON instead of a table\n"
     "  --help          show this text\n"
     "  --version       show the program's version\n";
-
-bool parseNumber(const char* text, long low, long high, long& value) {
-  char* end = nullptr;
-  const long parsed = std::strtol(text, &end, 10);
-  if (!*text || *end || parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
 
 BenchCommand failure(std::string message) {
   BenchCommand command;
@@ -67,32 +58,32 @@ BenchCommand parseBenchCommand(const std::vector<std::string>& arguments) {
       continue;
     }
     if (i + 1 >= arguments.size()) return failure("option " + name + " needs a value");
-    const char* value = arguments[++i].c_str();
-    long number = 0;
+    const std::string& value = arguments[++i];
+    long long number = 0;
     if (name == "--algorithm") {
-      if (!parseNumber(value, 0, 34, number)) return failure("--algorithm takes 0 to 34");
+      if (!parseWholeNumber(value, 0, 34, number)) return failure("--algorithm takes 0 to 34");
       options.first = options.last = static_cast<int>(number);
     } else if (name == "--detail") {
-      if (!parseNumber(value, 0, 10, number)) return failure("--detail takes 0 to 10");
+      if (!parseWholeNumber(value, 0, 10, number)) return failure("--detail takes 0 to 10");
       frameSizeForDetail(static_cast<std::int32_t>(number), 800, 600, options.width,
                          options.height);
       detailGiven = true;
     } else if (name == "--width") {
-      if (!parseNumber(value, 1, 801, number)) return failure("--width takes 1 to 801");
+      if (!parseWholeNumber(value, 1, 801, number)) return failure("--width takes 1 to 801");
       options.width = static_cast<int>(number);
       sizeGiven = true;
     } else if (name == "--height") {
-      if (!parseNumber(value, 1, 601, number)) return failure("--height takes 1 to 601");
+      if (!parseWholeNumber(value, 1, 601, number)) return failure("--height takes 1 to 601");
       options.height = static_cast<int>(number);
       sizeGiven = true;
     } else if (name == "--frames") {
-      if (!parseNumber(value, 1, 1000, number)) return failure("--frames takes 1 to 1000");
+      if (!parseWholeNumber(value, 1, 1000, number)) return failure("--frames takes 1 to 1000");
       options.frames = static_cast<int>(number);
     } else if (name == "--warmup") {
-      if (!parseNumber(value, 0, 1000, number)) return failure("--warmup takes 0 to 1000");
+      if (!parseWholeNumber(value, 0, 1000, number)) return failure("--warmup takes 0 to 1000");
       options.warmup = static_cast<int>(number);
     } else if (name == "--threads") {
-      if (!parseNumber(value, 1, 256, number)) return failure("--threads takes 1 to 256");
+      if (!parseWholeNumber(value, 1, 256, number)) return failure("--threads takes 1 to 256");
       options.threads = static_cast<unsigned>(number);
     } else {
       return failure("unknown option '" + name + "'");

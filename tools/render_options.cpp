@@ -1,10 +1,9 @@
 #include "render_options.h"
 
-#include <cerrno>
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <limits>
+
+#include "shell/number_text.h"
 
 namespace glimmerweave {
 
@@ -38,36 +37,6 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 success, 2 bad options or unwritable file, 3 arithmetic error in a\n"
     "frame (the partial frame is still written).\n";
-
-bool parseInteger(const std::string& text, long long low, long long high, long long& value) {
-  if (text.empty() || text.size() > 20) return false;
-  errno = 0;
-  char* end = nullptr;
-  const long long parsed = std::strtoll(text.c_str(), &end, 10);
-  // strtoll skips leading white space of any kind; a number starts with a sign or a digit.
-  const bool startsAsANumber =
-      text[0] == '-' || text[0] == '+' || (text[0] >= '0' && text[0] <= '9');
-  if (!startsAsANumber || errno != 0 || end != text.c_str() + text.size()) return false;
-  if (parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
-
-// A finite decimal number, read into long double with correct rounding.
-bool parseDecimal(const std::string& text, long double& value) {
-  if (text.empty()) return false;
-  for (char ch : text)
-    if (!((ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '+' || ch == 'e' ||
-          ch == 'E'))
-      return false;
-  errno = 0;
-  char* end = nullptr;
-  const long double parsed = std::strtold(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(parsed)) return false;
-  if (errno == ERANGE && parsed != 0) return false;
-  value = parsed;
-  return true;
-}
 
 struct IntegerOption {
   const char* name;
@@ -158,17 +127,17 @@ RenderCommand parseRenderCommand(const std::vector<std::string>& arguments) {
 
     if (integer) {
       long long parsed = 0;
-      if (!parseInteger(*value, integer->low, integer->high, parsed))
+      if (!parseWholeNumber(*value, integer->low, integer->high, parsed))
         return failure(name + " takes " + integer->range + ", not '" + *value + "'");
       options.*(integer->field) = static_cast<std::int32_t>(parsed);
     } else if (decimal) {
       long double parsed = 0;
-      if (!parseDecimal(*value, parsed))
+      if (!parseDecimalNumber(*value, parsed))
         return failure(name + " takes a finite decimal number, not '" + *value + "'");
       options.*(decimal->field) = parsed;
     } else if (name == "--seed") {
       long long parsed = 0;
-      if (!parseInteger(*value, 0, 0xFFFFFFFFLL, parsed))
+      if (!parseWholeNumber(*value, 0, 0xFFFFFFFFLL, parsed))
         return failure("--seed takes a whole number from 0 to 4294967295, not '" + *value + "'");
       options.seed = static_cast<std::uint32_t>(parsed);
     } else {

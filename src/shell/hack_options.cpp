@@ -1,8 +1,6 @@
 #include "shell/hack_options.h"
 
-#include <cerrno>
-#include <cmath>
-#include <cstdlib>
+#include "shell/number_text.h"
 
 namespace glimmerweave {
 
@@ -87,35 +85,6 @@ const FlagOption kFlagOptions[] = {
 };
 
 constexpr long long kSeedHigh = 0xFFFFFFFFLL;
-
-// A whole decimal number within low..high.
-bool parseInteger(const std::string& text, long long low, long long high, long long& value) {
-  if (text.empty() || text.size() > 20 || text[0] == ' ') return false;
-  errno = 0;
-  char* end = nullptr;
-  const long long parsed = std::strtoll(text.c_str(), &end, 10);
-  if (errno != 0 || end != text.c_str() + text.size()) return false;
-  if (parsed < low || parsed > high) return false;
-  value = parsed;
-  return true;
-}
-
-// A finite decimal number, read into long double with correct rounding (as the
-// renderer reads its phases, so that both start from the same values).
-bool parseDecimal(const std::string& text, long double& value) {
-  if (text.empty()) return false;
-  for (const char ch : text)
-    if (!((ch >= '0' && ch <= '9') || ch == '.' || ch == '-' || ch == '+' || ch == 'e' ||
-          ch == 'E'))
-      return false;
-  errno = 0;
-  char* end = nullptr;
-  const long double parsed = std::strtold(text.c_str(), &end);
-  if (end != text.c_str() + text.size() || !std::isfinite(parsed)) return false;
-  if (errno == ERANGE && parsed != 0) return false;
-  value = parsed;
-  return true;
-}
 
 std::string integerRange(long long low, long long high) {
   return "a whole number from " + std::to_string(low) + " to " + std::to_string(high);
@@ -210,16 +179,16 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
 
     if (integer) {
       long long parsed = 0;
-      if (!parseInteger(*value, integer->low, integer->high, parsed))
+      if (!parseWholeNumber(*value, integer->low, integer->high, parsed))
         return badValue(written, takes, *value);
       options.*(integer->field) = static_cast<std::int32_t>(parsed);
     } else if (decimal) {
       long double parsed = 0;
-      if (!parseDecimal(*value, parsed)) return badValue(written, takes, *value);
+      if (!parseDecimalNumber(*value, parsed)) return badValue(written, takes, *value);
       options.*(decimal->field) = parsed;
     } else if (name == "seed") {
       long long parsed = 0;
-      if (!parseInteger(*value, 0, kSeedHigh, parsed)) return badValue(written, takes, *value);
+      if (!parseWholeNumber(*value, 0, kSeedHigh, parsed)) return badValue(written, takes, *value);
       options.seed = static_cast<std::uint32_t>(parsed);
     } else if (name == "window-id") {
       const auto id = parseWindowId(*value);
