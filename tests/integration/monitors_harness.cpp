@@ -83,22 +83,10 @@ LRESULT CALLBACK colourProcedure(HWND window, UINT message, WPARAM wParam, LPARA
   return DefWindowProcA(window, message, wParam, lParam);
 }
 
-bool registerColourWindowClass() {
-  static const bool registered = [] {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = colourProcedure;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kColourWindowClass;
-    return RegisterClassA(&windowClass) != 0;
-  }();
-  return registered;
-}
-
 }  // namespace
 
 ColourWindow::ColourWindow(const RECT& area, std::uint32_t colour) {
-  if (!registerColourWindowClass()) return;
+  if (!registerTestWindowClass(kColourWindowClass, colourProcedure)) return;
   brush_ = CreateSolidBrush(RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF));
   window_ = CreateWindowExA(WS_EX_TOPMOST, kColourWindowClass, "Glimmerweave test colour", WS_POPUP,
                             area.left, area.top, area.right - area.left, area.bottom - area.top,

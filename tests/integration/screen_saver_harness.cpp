@@ -1,5 +1,7 @@
 #include "screen_saver_harness.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -198,24 +200,20 @@ namespace {
 
 constexpr const char* kHostWindowClass = "GlimmerweaveTestHost";
 
-// Registers the host windows' class once: no background brush, so that nothing
-// paints over what the children draw.
-bool registerHostWindowClass() {
-  static const bool registered = [] {
-    WNDCLASSA windowClass{};
-    windowClass.lpfnWndProc = DefWindowProcA;
-    windowClass.hInstance = GetModuleHandleA(nullptr);
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kHostWindowClass;
-    return RegisterClassA(&windowClass) != 0;
-  }();
-  return registered;
-}
-
 }  // namespace
 
+bool registerTestWindowClass(const char* name, WNDPROC procedure) {
+  WNDCLASSA windowClass{};
+  windowClass.lpfnWndProc = procedure;
+  windowClass.hInstance = GetModuleHandleA(nullptr);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.lpszClassName = name;
+  return RegisterClassA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+}
+
 HostWindow::HostWindow(const RECT& area) {
-  if (!registerHostWindowClass()) return;
+  // No background brush: nothing paints over what the children draw.
+  if (!registerTestWindowClass(kHostWindowClass, DefWindowProcA)) return;
   window_ =
       CreateWindowExA(WS_EX_TOPMOST, kHostWindowClass, "Glimmerweave test host",
                       WS_POPUP | WS_VISIBLE, area.left, area.top, area.right - area.left,
@@ -283,17 +281,18 @@ int runChildPainter(HWND parent) {
 // ---------------------------------------------------------------------------
 // Registry
 
-bool keyExists(HKEY root, const std::string& path) {
+bool keyExists(HKEY root, const std::string& path, REGSAM view) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
   RegCloseKey(key);
   return true;
 }
 
-std::optional<RegistryValue> readValue(HKEY root, const std::string& path,
-                                       const std::string& name) {
+std::optional<RegistryValue> readValue(HKEY root, const std::string& path, const std::string& name,
+                                       REGSAM view) {
   HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    return std::nullopt;
   RegistryValue value;
   DWORD size = 0;
   LONG status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size);
@@ -644,6 +643,43 @@ std::string systemMessage(DWORD error) {
   std::string message(text, length);
   while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.pop_back();
   return message + " (error " + std::to_string(error) + ")";
+}
+
+// ---------------------------------------------------------------------------
+// The test programs' start
+
+void beAwareOfEveryMonitorsDpi() {
+  using SetContextFunction = BOOL(WINAPI*)(HANDLE);
+  const HMODULE user32 = GetModuleHandleA("user32.dll");
+  const auto setContext = reinterpret_cast<SetContextFunction>(
+      reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
+  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+  if (setContext && setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return;
+  SetProcessDPIAware();
+}
+
+int runTestCases(int argc, char** argv, std::initializer_list<ProgramOption> options) {
+  ::testing::InitGoogleTest(&argc, argv);
+  for (int index = 1; index < argc; ++index) {
+    const std::string argument = argv[index];
+    bool known = false;
+    for (const ProgramOption& option : options) {
+      if (argument.rfind(option.prefix, 0) == 0) {
+        *option.value = argument.substr(std::strlen(option.prefix));
+        known = true;
+      }
+    }
+    if (!known) {
+      std::fprintf(stderr, "unknown argument: %s\n", argument.c_str());
+      return 64;
+    }
+  }
+  const int status = RUN_ALL_TESTS();
+  if (::testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
+    std::fprintf(stderr, "no test case was selected\n");
+    return 1;
+  }
+  return status;
 }
 
 }  // namespace glimmerweave::integration

@@ -12,6 +12,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -121,6 +122,10 @@ class WindowCreationWatcher {
 // ---------------------------------------------------------------------------
 // A window of the test's own
 
+// Registers a window class of the test program's own (the arrow cursor, no background
+// brush); true when it is registered, also by an earlier call.
+bool registerTestWindowClass(const char* name, WNDPROC procedure);
+
 // A visible top-level window of this test program, which a program under test can
 // put its windows into: no frame, above all others, painted by nobody (its area
 // shows only what its children draw). Destroyed on destruction unless gone already.
@@ -159,9 +164,12 @@ struct RegistryValue {
   std::vector<BYTE> data;
 };
 
-bool keyExists(HKEY root, const std::string& path);
+// `view` picks the 32-bit or the 64-bit registry (KEY_WOW64_32KEY, KEY_WOW64_64KEY);
+// 0 is the program's own.
+bool keyExists(HKEY root, const std::string& path, REGSAM view = 0);
 // The value `name` of the key, or nothing when the key or the value is missing.
-std::optional<RegistryValue> readValue(HKEY root, const std::string& path, const std::string& name);
+std::optional<RegistryValue> readValue(HKEY root, const std::string& path, const std::string& name,
+                                       REGSAM view = 0);
 // All values of the key, by name (empty when the key is missing).
 std::vector<std::pair<std::string, RegistryValue>> readValues(HKEY root, const std::string& path);
 // Creates the key when needed and sets a REG_DWORD value; false on failure.
@@ -274,5 +282,24 @@ class ScratchFolder {
 
 // The system's text for an error code.
 std::string systemMessage(DWORD error);
+
+// ---------------------------------------------------------------------------
+// The test programs' start
+
+// Declares the process aware of every monitor's DPI (per-monitor v2 where the system
+// has it), so that it measures windows in the screen's real pixels.
+void beAwareOfEveryMonitorsDpi();
+
+// An option of a test program: "PREFIXVALUE" (prefix "--NAME=") sets *value.
+struct ProgramOption {
+  const char* prefix;
+  std::string* value;
+};
+
+// What a test program's main does after its own set-up: takes GoogleTest's options,
+// then `options`, and runs the selected cases. Returns the exit status: the cases',
+// 64 for an unknown argument, 1 when the filter selects no case (a run that tests
+// nothing must not pass).
+int runTestCases(int argc, char** argv, std::initializer_list<ProgramOption> options);
 
 }  // namespace glimmerweave::integration

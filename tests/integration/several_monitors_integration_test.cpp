@@ -421,40 +421,12 @@ TEST_F(SeveralMonitors, ADisplayChangePlacesTheWindowOverTheOtherMonitorAgain) {
 }  // namespace
 }  // namespace glimmerweave::integration
 
-// The cases measure windows and monitors in the screen's real pixels: the test
-// program declares itself aware of every monitor's DPI, as the program does.
-void beAwareOfEveryMonitorsDpi() {
-  using SetContextFunction = BOOL(WINAPI*)(HANDLE);
-  const HMODULE user32 = GetModuleHandleA("user32.dll");
-  const auto setContext = reinterpret_cast<SetContextFunction>(
-      reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDpiAwarenessContext")));
-  // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
-  if (setContext && setContext(reinterpret_cast<HANDLE>(static_cast<INT_PTR>(-4)))) return;
-  SetProcessDPIAware();
-}
-
 int main(int argc, char** argv) {
-  beAwareOfEveryMonitorsDpi();
-  ::testing::InitGoogleTest(&argc, argv);
   using namespace glimmerweave::integration;
-  for (int index = 1; index < argc; ++index) {
-    const std::string argument = argv[index];
-    const std::string screenSaverOption = "--screen-saver=";
-    const std::string componentOption = "--password-component=";
-    if (argument.rfind(screenSaverOption, 0) == 0) {
-      screenSaverPath = argument.substr(screenSaverOption.size());
-    } else if (argument.rfind(componentOption, 0) == 0) {
-      passwordComponentPath = argument.substr(componentOption.size());
-    } else {
-      std::fprintf(stderr, "unknown argument: %s\n", argument.c_str());
-      return 64;
-    }
-  }
-  const int status = RUN_ALL_TESTS();
-  // A filter that selects nothing must not pass for a run.
-  if (::testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
-    std::fprintf(stderr, "no test case was selected\n");
-    return 1;
-  }
-  return status;
+  // The cases measure windows and monitors in the screen's real pixels, as the
+  // program does.
+  beAwareOfEveryMonitorsDpi();
+  return runTestCases(
+      argc, argv,
+      {{"--screen-saver=", &screenSaverPath}, {"--password-component=", &passwordComponentPath}});
 }

@@ -325,34 +325,11 @@ TEST_F(WayOut, APasswordDialogOpenLongerThanTheBoundIsNoHang) {
 
 int main(int argc, char** argv) {
   SetProcessDPIAware();
-  ::testing::InitGoogleTest(&argc, argv);
   using namespace glimmerweave::integration;
-  const struct {
-    const char* option;
-    std::string* value;
-  } options[] = {{"--screen-saver=", &screenSaverPath},
-                 {"--password-component=", &passwordComponentPath},
-                 {"--hanging-password-component=", &hangingComponentPath},
-                 {"--dialog-password-component=", &dialogComponentPath},
-                 {"--refusing-direct-draw=", &refusingDirectDrawPath}};
-  for (int index = 1; index < argc; ++index) {
-    const std::string argument = argv[index];
-    bool known = false;
-    for (const auto& [option, value] : options) {
-      if (argument.rfind(option, 0) == 0) {
-        *value = argument.substr(std::strlen(option));
-        known = true;
-      }
-    }
-    if (!known) {
-      std::fprintf(stderr, "unknown argument: %s\n", argument.c_str());
-      return 64;
-    }
-  }
-  const int status = RUN_ALL_TESTS();
-  if (::testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
-    std::fprintf(stderr, "no test case was selected\n");
-    return 1;
-  }
-  return status;
+  return runTestCases(argc, argv,
+                      {{"--screen-saver=", &screenSaverPath},
+                       {"--password-component=", &passwordComponentPath},
+                       {"--hanging-password-component=", &hangingComponentPath},
+                       {"--dialog-password-component=", &dialogComponentPath},
+                       {"--refusing-direct-draw=", &refusingDirectDrawPath}});
 }

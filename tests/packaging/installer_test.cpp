@@ -136,35 +136,10 @@ std::string comparablePath(const std::string& path) {
 // Registry, in a chosen view (0: the program's own, which for this 64-bit program is
 // the 64-bit one)
 
-std::optional<RegistryValue> readValueIn(HKEY root, const std::string& path,
-                                         const std::string& name, REGSAM view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-    return std::nullopt;
-  RegistryValue value;
-  DWORD size = 0;
-  LONG status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, nullptr, &size);
-  if (status == ERROR_SUCCESS) {
-    value.data.resize(size);
-    status = RegQueryValueExA(key, name.c_str(), nullptr, &value.type, value.data.data(), &size);
-    value.data.resize(size);
-  }
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS) return std::nullopt;
-  return value;
-}
-
-bool keyExistsIn(HKEY root, const std::string& path, REGSAM view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
-  RegCloseKey(key);
-  return true;
-}
-
 // A REG_SZ value's text, or nothing when it is missing or of another type.
 std::optional<std::string> readString(HKEY root, const std::string& path, const std::string& name,
                                       REGSAM view = 0) {
-  const auto value = readValueIn(root, path, name, view);
+  const auto value = readValue(root, path, name, view);
   if (!value || value->type != REG_SZ) return std::nullopt;
   std::string text(value->data.begin(), value->data.end());
   while (!text.empty() && text.back() == '\0') text.pop_back();
@@ -638,7 +613,7 @@ class Setup : public ::testing::Test {
     ASSERT_FALSE(version.empty()) << "give --version=X.Y.Z";
     // A machine without Glimmerweave, with another screen saver chosen.
     ASSERT_FALSE(fileExists(installedScreenSaver())) << installedScreenSaver() << " is there";
-    ASSERT_FALSE(keyExistsIn(HKEY_LOCAL_MACHINE, kUninstallKey, 0));
+    ASSERT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kUninstallKey, 0));
     ASSERT_NO_FATAL_FAILURE(chooseScreenSaver(kOtherScreenSaver));
   }
 };
@@ -694,7 +669,7 @@ TEST_F(Setup, SilentInstallPutsTheScreenSaverInTheSystemFolderListsItAndChoosesI
   ASSERT_TRUE(estimated.has_value()) << "no EstimatedSize DWORD";
   EXPECT_GE(*estimated, (screenSaverBytes + uninstallerBytes) / 1024 - 2);
   EXPECT_LE(*estimated, (screenSaverBytes + uninstallerBytes) / 1024 + 8);
-  EXPECT_FALSE(keyExistsIn(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY))
+  EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kUninstallKey, KEY_WOW64_32KEY))
       << "the entry is in the 32-bit registry view too";
 
   // The user's screen saver, as the control panel stores it.
@@ -791,7 +766,7 @@ TEST_F(Setup, InstallerStopsWithoutChangingAnythingWhileTheScreenSaverIsInUse) {
     EXPECT_NE(*status, 0u) << "the installer reported success";
   }
   EXPECT_EQ(fileContents(installedScreenSaver()), stranger);
-  EXPECT_FALSE(keyExistsIn(HKEY_LOCAL_MACHINE, kUninstallKey, 0)) << "the entry was written";
+  EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kUninstallKey, 0)) << "the entry was written";
   EXPECT_FALSE(folderExists(installFolder())) << installFolder() << " was made";
   EXPECT_EQ(chosenScreenSaver(), std::string(kOtherScreenSaver));
   EXPECT_EQ(readString(HKEY_CURRENT_USER, kDesktopKey, kActiveValue), "0");
@@ -826,7 +801,7 @@ TEST_F(Setup, SilentUninstallRemovesTheScreenSaverAndItsEntryAndKeepsTheSettings
 
   ASSERT_NO_FATAL_FAILURE(uninstallSilently());
   EXPECT_FALSE(fileExists(installedScreenSaver()));
-  EXPECT_FALSE(keyExistsIn(HKEY_LOCAL_MACHINE, kUninstallKey, 0));
+  EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kUninstallKey, 0));
   EXPECT_FALSE(folderExists(installFolder())) << installFolder() << " is still there";
   EXPECT_EQ(chosenScreenSaver(), std::nullopt) << "Glimmerweave is still the screen saver";
   EXPECT_TRUE(sameValues(settings, readValues(HKEY_CURRENT_USER, kSettingsKey)));
@@ -835,7 +810,7 @@ TEST_F(Setup, SilentUninstallRemovesTheScreenSaverAndItsEntryAndKeepsTheSettings
   ASSERT_NO_FATAL_FAILURE(installSilently("/S"));
   ASSERT_NO_FATAL_FAILURE(uninstallSilently("/REMOVESETTINGS"));
   EXPECT_FALSE(fileExists(installedScreenSaver()));
-  EXPECT_FALSE(keyExistsIn(HKEY_CURRENT_USER, kSettingsKey, 0)) << "the settings are still there";
+  EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kSettingsKey, 0)) << "the settings are still there";
 }
 
 TEST_F(Setup, SilentUninstallClearsTheChosenScreenSaverOnlyWhenItIsGlimmerweave) {
@@ -955,9 +930,9 @@ TEST_F(Setup, UninstallerPageOffersToRemoveTheSettingsUntickedAndRemovesThemWhen
   ASSERT_TRUE(uninstaller.waitForAll(kSetupPatience)) << "the uninstaller did not end";
 
   EXPECT_FALSE(fileExists(installedScreenSaver()));
-  EXPECT_FALSE(keyExistsIn(HKEY_LOCAL_MACHINE, kUninstallKey, 0));
+  EXPECT_FALSE(keyExists(HKEY_LOCAL_MACHINE, kUninstallKey, 0));
   EXPECT_EQ(chosenScreenSaver(), std::nullopt);
-  EXPECT_FALSE(keyExistsIn(HKEY_CURRENT_USER, kSettingsKey, 0)) << "the settings are still there";
+  EXPECT_FALSE(keyExists(HKEY_CURRENT_USER, kSettingsKey, 0)) << "the settings are still there";
 }
 
 }  // namespace
@@ -968,30 +943,10 @@ int main(int argc, char** argv) {
   // window. Asked here, it is this program's, and never a process of an installer's
   // tree that the cases wait for.
   GetDesktopWindow();
-  ::testing::InitGoogleTest(&argc, argv);
   using namespace glimmerweave::packaging;
-  const std::pair<const char*, std::string*> options[] = {{"--installer=", &installerPath},
-                                                          {"--screen-saver=", &screenSaverPath},
-                                                          {"--icon=", &iconPath},
-                                                          {"--version=", &version}};
-  for (int index = 1; index < argc; ++index) {
-    const std::string argument = argv[index];
-    bool known = false;
-    for (const auto& [prefix, value] : options)
-      if (argument.rfind(prefix, 0) == 0) {
-        *value = argument.substr(std::strlen(prefix));
-        known = true;
-      }
-    if (!known) {
-      std::fprintf(stderr, "unknown argument: %s\n", argument.c_str());
-      return 64;
-    }
-  }
-  const int status = RUN_ALL_TESTS();
-  // A filter that selects nothing must not pass for a run.
-  if (::testing::UnitTest::GetInstance()->test_to_run_count() == 0) {
-    std::fprintf(stderr, "no test case was selected\n");
-    return 1;
-  }
-  return status;
+  return glimmerweave::integration::runTestCases(argc, argv,
+                                                 {{"--installer=", &installerPath},
+                                                  {"--screen-saver=", &screenSaverPath},
+                                                  {"--icon=", &iconPath},
+                                                  {"--version=", &version}});
 }
