@@ -48,22 +48,8 @@ void checkAccepted(const BenchOptions& options) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace glimmerweave;
-  using namespace glimmerweave::fuzz;
-  const std::vector<std::string> arguments =
-      splitArguments({reinterpret_cast<const char*>(data), size});
-  const BenchCommand command = parseBenchCommand(arguments);
-  switch (command.kind) {
-    case BenchCommand::Kind::Error:
-      FUZZ_CHECK(!command.error.empty());
-      break;
-    case BenchCommand::Kind::Run:
-      FUZZ_CHECK(command.error.empty());
-      checkAccepted(command.options);
-      break;
-    case BenchCommand::Kind::Help:
-    case BenchCommand::Kind::Version:
-      FUZZ_CHECK(!arguments.empty());
-      break;
-  }
+  glimmerweave::fuzz::checkOptionsReading({reinterpret_cast<const char*>(data), size},
+                                          parseBenchCommand, BenchCommand::Kind::Run,
+                                          glimmerweave::fuzz::checkAccepted);
   return 0;
 }

@@ -106,4 +106,23 @@ inline std::vector<std::string> splitArguments(std::string_view bytes) {
   return arguments;
 }
 
+// Reads the fuzzer's bytes as a tool's arguments with `parse` and checks what every
+// reading promises: an error says what is wrong; a run (kind `run`) says nothing
+// and its options keep the promises `checkAccepted` checks; help and the version
+// come only from an argument that asks for them.
+template <class Parse, class Kind, class CheckAccepted>
+void checkOptionsReading(std::string_view bytes, Parse parse, Kind run,
+                         CheckAccepted checkAccepted) {
+  const std::vector<std::string> arguments = splitArguments(bytes);
+  const auto command = parse(arguments);
+  if (command.kind == Kind::Error) {
+    FUZZ_CHECK(!command.error.empty());
+  } else if (command.kind == run) {
+    FUZZ_CHECK(command.error.empty());
+    checkAccepted(command.options);
+  } else {
+    FUZZ_CHECK(!arguments.empty(), "help or the version without an argument");
+  }
+}
+
 }  // namespace glimmerweave::fuzz

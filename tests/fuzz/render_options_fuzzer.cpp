@@ -82,22 +82,8 @@ void checkAccepted(const RenderOptions& options) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace glimmerweave;
-  using namespace glimmerweave::fuzz;
-  const std::vector<std::string> arguments =
-      splitArguments({reinterpret_cast<const char*>(data), size});
-  const RenderCommand command = parseRenderCommand(arguments);
-  switch (command.kind) {
-    case RenderCommand::Kind::Error:
-      FUZZ_CHECK(!command.error.empty());
-      break;
-    case RenderCommand::Kind::Render:
-      FUZZ_CHECK(command.error.empty());
-      checkAccepted(command.options);
-      break;
-    case RenderCommand::Kind::Help:
-    case RenderCommand::Kind::Version:
-      FUZZ_CHECK(!arguments.empty());
-      break;
-  }
+  glimmerweave::fuzz::checkOptionsReading({reinterpret_cast<const char*>(data), size},
+                                          parseRenderCommand, RenderCommand::Kind::Render,
+                                          glimmerweave::fuzz::checkAccepted);
   return 0;
 }
