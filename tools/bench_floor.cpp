@@ -21,18 +21,24 @@ void countFrame(int algorithm, int width, int height, long double A, long double
   Counted::log = nullptr;
 }
 
-// Seconds for `rounds` passes of `call` over `operands`, each result stored in
-// `results`: the calls are independent of each other, so the time is what the
-// instruction itself costs at best, a floor.
-template <class Call>
-double timeCalls(const std::vector<long double>& operands, int rounds, Call call,
+// Seconds for `rounds` passes of Function over `operands`, inline as the algorithms
+// call it, each result stored in `results`: the calls are independent of each
+// other, so the time is what the instruction itself costs at best, a floor.
+template <long double (*Function)(long double)>
+double timeCalls(const std::vector<long double>& operands, int rounds,
                  std::vector<long double>& results) {
   const auto start = std::chrono::steady_clock::now();
   for (int round = 0; round < rounds; ++round)
-    for (std::size_t i = 0; i < operands.size(); ++i) results[i] = call(operands[i]);
+    for (std::size_t i = 0; i < operands.size(); ++i) results[i] = Function(operands[i]);
   const auto end = std::chrono::steady_clock::now();
   return std::chrono::duration<double>(end - start).count();
 }
+
+// The timings in MathFunction order.
+constexpr double (*kTimeCalls[kMathFunctionCount])(const std::vector<long double>&, int,
+                                                   std::vector<long double>&) = {
+    timeCalls<NativeMath::sin>, timeCalls<NativeMath::cos>, timeCalls<NativeMath::ln>,
+    timeCalls<NativeMath::sqrt>, timeCalls<NativeMath::exp>};
 
 // Where the measurement's results end up.
 volatile long double resultsSeen = 0;
@@ -63,30 +69,9 @@ PerFunction measureCallCosts(
     const std::vector<long double>& sample = operands[f];
     if (sample.empty()) continue;
     std::vector<long double> results(sample.size());
-    // Each function inline, as the algorithms call it.
-    const auto time = [&](int passes) {
-      switch (static_cast<MathFunction>(f)) {
-        case MathFunction::Sin:
-          return timeCalls(
-              sample, passes, [](long double x) { return NativeMath::sin(x); }, results);
-        case MathFunction::Cos:
-          return timeCalls(
-              sample, passes, [](long double x) { return NativeMath::cos(x); }, results);
-        case MathFunction::Ln:
-          return timeCalls(
-              sample, passes, [](long double x) { return NativeMath::ln(x); }, results);
-        case MathFunction::Sqrt:
-          return timeCalls(
-              sample, passes, [](long double x) { return NativeMath::sqrt(x); }, results);
-        case MathFunction::Exp:
-          return timeCalls(
-              sample, passes, [](long double x) { return NativeMath::exp(x); }, results);
-      }
-      return 0.0;
-    };
     // Once untimed, so that the code and the operands are in the caches.
-    time(1);
-    costs[f] = time(rounds) / (double(sample.size()) * rounds) * 1e9;
+    kTimeCalls[f](sample, 1, results);
+    costs[f] = kTimeCalls[f](sample, rounds, results) / (double(sample.size()) * rounds) * 1e9;
     // The results are read, so that no call can be left out.
     resultsSeen = resultsSeen + results[f % results.size()];
   }
