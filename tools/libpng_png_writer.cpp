@@ -12,17 +12,16 @@
 namespace glimmerweave {
 
 bool writePng(const std::string& path, const RgbImage& image, std::string& error) {
+  if (const std::string fault = imageShapeFault(image, "PNG"); !fault.empty()) {
+    error = cannotWrite(path, fault);
+    return false;
+  }
   png_image png;
   std::memset(&png, 0, sizeof png);
   png.version = PNG_IMAGE_VERSION;
   png.width = static_cast<png_uint_32>(image.width);
   png.height = static_cast<png_uint_32>(image.height);
   png.format = PNG_FORMAT_RGB;
-  if (image.pixels.size() != PNG_IMAGE_SIZE(png)) {
-    error = cannotWrite(path, "the image's pixels do not fill its " + std::to_string(image.width) +
-                                  " x " + std::to_string(image.height) + " frame");
-    return false;
-  }
   // Encoded in memory and written by writeFileSafely: libpng's own file writer removes
   // the file it failed to write, whatever that was, and reports a full disk as
   // "Write Error" without the system's reason.

@@ -5,15 +5,8 @@
 namespace glimmerweave {
 
 bool writePpm(const std::string& path, const RgbImage& image, std::string& error) {
-  if (image.width <= 0 || image.height <= 0) {
-    error =
-        cannotWrite(path, "a PPM image needs at least one pixel, not " +
-                              std::to_string(image.width) + " x " + std::to_string(image.height));
-    return false;
-  }
-  if (image.pixels.size() != std::size_t(image.width) * std::size_t(image.height) * 3) {
-    error = cannotWrite(path, "the image's pixels do not fill its " + std::to_string(image.width) +
-                                  " x " + std::to_string(image.height) + " frame");
+  if (const std::string fault = imageShapeFault(image, "PPM"); !fault.empty()) {
+    error = cannotWrite(path, fault);
     return false;
   }
   std::string bytes =
