@@ -26,6 +26,7 @@
 #include "settings/settings_store.h"
 #include "shell/command_line.h"
 #include "shell/preview.h"
+#include "silent_dialog_host.h"
 
 namespace glimmerweave {
 namespace {
@@ -207,16 +208,7 @@ TEST(HostileInput, EveryHandEditedValueGivesItsMessageOrABoundedFrame) {
 // ---------------------------------------------------------------------------
 // The settings dialog's sliders
 
-class SilentDialogHost : public SettingsDialogHost {
- public:
-  std::vector<std::string> errors;
-  void showSliderPosition(SliderIndex, int) override {}
-  void showCheckBox(bool) override {}
-  int desktopBitCount() override { return 32; }
-  void setClientSize(int, int) override {}
-  void close() override {}
-  void reportError(const std::string& message) override { errors.push_back(message); }
-};
+using testing::SilentDialogHost;
 
 struct StoredSlider {
   const char* name;  // the value stored in a key that otherwise holds 3, 100, 15, 5, 0

@@ -21,6 +21,7 @@
 #include "fuzz_support.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
+#include "silent_dialog_host.h"
 
 namespace glimmerweave::fuzz {
 namespace {
@@ -223,24 +224,13 @@ void checkFrameSizes(std::int32_t detail) {
   FUZZ_CHECK(width == kDialogWidth[step] && height == 100 + 20 * std::int32_t(step));
 }
 
-class FuzzDialogHost : public SettingsDialogHost {
- public:
-  std::vector<std::string> errors;
-  void showSliderPosition(SliderIndex, int) override {}
-  void showCheckBox(bool) override {}
-  int desktopBitCount() override { return 32; }
-  void setClientSize(int, int) override {}
-  void close() override {}
-  void reportError(const std::string& message) override { errors.push_back(message); }
-};
-
 // The dialog's start: every slider shows its value clamped into its range, and where
 // that moved the slider from its start position, the setting takes the clamped value.
 void checkDialog(const MemoryRegistry& hostile, const FractalSettings& loaded,
                  const std::string& loadError, Fractals& fractals) {
   MemoryRegistry registry = hostile;
   testing::FakeDrawingArea area;
-  FuzzDialogHost host;
+  testing::SilentDialogHost host;
   SettingsDialog dialog(fractals, registry, area, host);
   dialog.FormCreate();
 
