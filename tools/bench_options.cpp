@@ -1,7 +1,7 @@
 #include "bench_options.h"
 
 #include "engine/engine.h"
-#include "shell/number_text.h"
+#include "option_numbers/number_text.h"
 
 namespace glimmerweave {
 

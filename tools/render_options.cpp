@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "shell/number_text.h"
+#include "option_numbers/number_text.h"
 
 namespace glimmerweave {
 

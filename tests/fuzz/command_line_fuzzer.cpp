@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "fuzz_support.h"
-#include "shell/command_line.h"
-#include "shell/preview.h"
+#include "windows_modes/command_line.h"
+#include "windows_modes/preview.h"
 
 namespace glimmerweave::fuzz {
 namespace {

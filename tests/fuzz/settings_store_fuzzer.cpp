@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "engine/engine.h"
-#include "fake_drawing_area.h"
 #include "fuzz_support.h"
 #include "settings/settings_dialog.h"
 #include "settings/settings_store.h"
-#include "silent_dialog_host.h"
+#include "support/fake_drawing_area.h"
+#include "support/silent_dialog_host.h"
 
 namespace glimmerweave::fuzz {
 namespace {

@@ -19,7 +19,7 @@
 #include "platform/win32/win32_monitors.h"
 #include "platform/win32/win32_password.h"
 #include "platform/win32/win32_registry.h"
-#include "shell/full_screen_run.h"
+#include "windows_modes/full_screen_run.h"
 
 namespace glimmerweave::win32 {
 

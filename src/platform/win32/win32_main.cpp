@@ -14,7 +14,7 @@
 #include "platform/win32/win32_full_screen.h"
 #include "platform/win32/win32_preview_window.h"
 #include "platform/win32/win32_settings_dialog.h"
-#include "shell/command_line.h"
+#include "windows_modes/command_line.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   using namespace glimmerweave;

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "presentation/frame_image.h"
-#include "shell/full_screen_run.h"
+#include "windows_modes/full_screen_run.h"
 
 namespace glimmerweave::win32 {
 

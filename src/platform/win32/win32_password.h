@@ -4,7 +4,7 @@
 // the watch over a component that does not return (see exit_check.h).
 #pragma once
 
-#include "shell/exit_check.h"
+#include "windows_modes/exit_check.h"
 
 namespace glimmerweave::win32 {
 

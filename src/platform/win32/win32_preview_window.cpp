@@ -19,7 +19,7 @@
 #include "platform/win32/win32_frame_image.h"
 #include "platform/win32/win32_password.h"
 #include "presentation/frame_image.h"
-#include "shell/preview.h"
+#include "windows_modes/preview.h"
 
 namespace glimmerweave::win32 {
 

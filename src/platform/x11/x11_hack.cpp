@@ -5,11 +5,11 @@
 
 #include "engine/engine.h"
 #include "engine/frame_pool.h"
+#include "native_program/hack_run.h"
 #include "platform/x11/x11_frame_thread.h"
 #include "platform/x11/x11_image_area.h"
 #include "presentation/drawing_area.h"
 #include "presentation/frame_image.h"
-#include "shell/hack_run.h"
 
 namespace glimmerweave::x11 {
 

@@ -9,9 +9,9 @@
 
 #include <string>
 
+#include "native_program/hack_options.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_xlib.h"
-#include "shell/hack_options.h"
 
 namespace glimmerweave::x11 {
 

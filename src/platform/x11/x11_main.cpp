@@ -27,11 +27,11 @@
 #include <vector>
 
 #include "glimmerweave/version.h"
+#include "native_program/hack_options.h"
+#include "native_program/tick_schedule.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_hack.h"
 #include "platform/x11/x11_xlib.h"
-#include "shell/hack_options.h"
-#include "shell/tick_schedule.h"
 
 namespace glimmerweave::x11 {
 

@@ -1,0 +1,249 @@
+#include "native_program/hack_options.h"
+
+#include "option_numbers/number_text.h"
+
+namespace glimmerweave {
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: glimmerweave [options]\n"
+    "\n"
+    "Shows the Glimmerweave animation in a window of its own, in the window that\n"
+    "xscreensaver gives it ($XSCREENSAVER_WINDOW), in another program's window or on\n"
+    "the root window. A key press or Escape closes its own window.\n"
+    "\n"
+    "  -speed N         pace of the animation 0..10, 0 keeps the phases still (default 3)\n"
+    "  -brightness N    colour intensity in percent 1..100 (default 100)\n"
+    "  -algorithm N     algorithm 0..34 (default 15)\n"
+    "  -detail N        frame resolution 0..10: 267 x 200 up to 800 x 600 (default 5)\n"
+    "  -random          a random algorithm 0..14, chosen at the start\n"
+    "  -seed N          random seed 0..4294967295 (default: from the clock)\n"
+    "  -phase-a A       starting phase A, replacing the drawn one (a decimal number)\n"
+    "  -phase-b B       starting phase B, replacing the drawn one\n"
+    "  -step-a SA       step of phase A per tick at speed 5, replacing the drawn one\n"
+    "  -step-b SB       step of phase B per tick at speed 5, replacing the drawn one\n"
+    "  -smooth          smooth the stretched frame (default: nearest pixel)\n"
+    "  -fps             show frames per second and the time a frame took\n"
+    "  -no-shm          never use the MIT-SHM extension\n"
+    "  -window          draw in a window of its own, 800 x 600 (the default)\n"
+    "  -root            draw on the root window\n"
+    "  -window-id ID    draw in the window ID (decimal, or hexadecimal after 0x)\n"
+    "  -display NAME    the X display to use (default: $DISPLAY)\n"
+    "  -help            show this text\n"
+    "  -version         show the version\n"
+    "\n"
+    "Every option may also be written with two dashes (--speed 5), and its value\n"
+    "after '=' (--speed=5). When $XSCREENSAVER_WINDOW is set and -window-id is not\n"
+    "given, the program draws in the window it names.\n"
+    "\n"
+    "Exit status: 0 when it ends (a key, its window closed, SIGTERM, SIGINT, SIGHUP,\n"
+    "or the X connection closed), 1 when it cannot draw, 2 for a bad option.\n";
+
+// An option that takes a whole number within a range.
+struct IntegerOption {
+  const char* name;
+  std::int32_t HackOptions::*field;
+  std::int32_t low;
+  std::int32_t high;
+};
+
+const IntegerOption kIntegerOptions[] = {
+    {"speed", &HackOptions::speed, 0, 10},
+    {"brightness", &HackOptions::brightness, 1, 100},
+    {"algorithm", &HackOptions::algorithm, 0, 34},
+    {"detail", &HackOptions::detail, 0, 10},
+};
+
+// An option that takes a finite decimal number.
+struct DecimalOption {
+  const char* name;
+  std::optional<long double> HackOptions::*field;
+};
+
+const DecimalOption kDecimalOptions[] = {
+    {"phase-a", &HackOptions::phaseA},
+    {"phase-b", &HackOptions::phaseB},
+    {"step-a", &HackOptions::stepA},
+    {"step-b", &HackOptions::stepB},
+};
+
+// An option without a value.
+struct FlagOption {
+  const char* name;
+  void (*set)(HackOptions& options);
+};
+
+const FlagOption kFlagOptions[] = {
+    {"random", [](HackOptions& o) { o.randomAlgorithm = true; }},
+    {"fps", [](HackOptions& o) { o.fps = true; }},
+    {"smooth", [](HackOptions& o) { o.smooth = true; }},
+    {"no-shm", [](HackOptions& o) { o.sharedMemory = false; }},
+    {"shm", [](HackOptions& o) { o.sharedMemory = true; }},
+    {"window", [](HackOptions& o) { o.place = HackPlace::OwnWindow; }},
+    {"root", [](HackOptions& o) { o.place = HackPlace::Root; }},
+};
+
+constexpr long long kSeedHigh = 0xFFFFFFFFLL;
+
+std::string integerRange(long long low, long long high) {
+  return "a whole number from " + std::to_string(low) + " to " + std::to_string(high);
+}
+
+constexpr const char* kDecimalRange = "a finite decimal number";
+constexpr const char* kWindowIdRange = "a window id (decimal, or hexadecimal after 0x)";
+
+HackCommand failure(std::string message) {
+  HackCommand command;
+  command.kind = HackCommand::Kind::Error;
+  command.error = std::move(message);
+  return command;
+}
+
+HackCommand badValue(const std::string& option, const std::string& takes,
+                     const std::string& value) {
+  return failure(option + " takes " + takes + ", not '" + value + "'");
+}
+
+}  // namespace
+
+const char* hackUsage() {
+  return kUsage;
+}
+
+HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
+  HackCommand command;
+  HackOptions& options = command.options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    // The option as written (for messages), its bare name and a value after '='.
+    std::string written = arguments[i];
+    std::optional<std::string> value;
+    if (const auto equals = written.find('='); equals != std::string::npos) {
+      value = written.substr(equals + 1);
+      written.resize(equals);
+    }
+    std::string name;
+    if (written.rfind("--", 0) == 0)
+      name = written.substr(2);
+    else if (written.rfind('-', 0) == 0)
+      name = written.substr(1);
+    if (name.empty() || name[0] == '-') {
+      if (written.rfind('-', 0) != 0)
+        return failure("unexpected argument '" + arguments[i] + "' (-help lists the options)");
+      return failure("unknown option '" + written + "' (-help lists the options)");
+    }
+
+    if (name == "help" || name == "h") {
+      command.kind = HackCommand::Kind::Help;
+      return command;
+    }
+    if (name == "version") {
+      command.kind = HackCommand::Kind::Version;
+      return command;
+    }
+
+    const FlagOption* flag = nullptr;
+    for (const auto& option : kFlagOptions)
+      if (name == option.name) flag = &option;
+    if (flag) {
+      if (value) return failure(written + " takes no value");
+      flag->set(options);
+      continue;
+    }
+
+    const IntegerOption* integer = nullptr;
+    for (const auto& option : kIntegerOptions)
+      if (name == option.name) integer = &option;
+    const DecimalOption* decimal = nullptr;
+    for (const auto& option : kDecimalOptions)
+      if (name == option.name) decimal = &option;
+
+    std::string takes;
+    if (integer)
+      takes = integerRange(integer->low, integer->high);
+    else if (decimal)
+      takes = kDecimalRange;
+    else if (name == "seed")
+      takes = integerRange(0, kSeedHigh);
+    else if (name == "window-id")
+      takes = kWindowIdRange;
+    else if (name == "display")
+      takes = "a display name";
+    else
+      return failure("unknown option '" + written + "' (-help lists the options)");
+
+    if (!value) {
+      if (i + 1 >= arguments.size()) return failure(written.append(" needs a value: ") + takes);
+      value = arguments[++i];
+    }
+
+    if (integer) {
+      long long parsed = 0;
+      if (!parseWholeNumber(*value, integer->low, integer->high, parsed))
+        return badValue(written, takes, *value);
+      options.*(integer->field) = static_cast<std::int32_t>(parsed);
+    } else if (decimal) {
+      long double parsed = 0;
+      if (!parseDecimalNumber(*value, parsed)) return badValue(written, takes, *value);
+      options.*(decimal->field) = parsed;
+    } else if (name == "seed") {
+      long long parsed = 0;
+      if (!parseWholeNumber(*value, 0, kSeedHigh, parsed)) return badValue(written, takes, *value);
+      options.seed = static_cast<std::uint32_t>(parsed);
+    } else if (name == "window-id") {
+      const auto id = parseWindowId(*value);
+      if (!id) return badValue(written, takes, *value);
+      options.windowId = id;
+    } else {
+      if (value->empty()) return badValue(written, takes, *value);
+      options.display = *value;
+    }
+  }
+  return command;
+}
+
+std::optional<std::uint32_t> parseWindowId(std::string_view text) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  }
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char ch : text) {
+    int digit = 0;
+    if (ch >= '0' && ch <= '9')
+      digit = ch - '0';
+    else if (base == 16 && ch >= 'a' && ch <= 'f')
+      digit = ch - 'a' + 10;
+    else if (base == 16 && ch >= 'A' && ch <= 'F')
+      digit = ch - 'A' + 10;
+    else
+      return std::nullopt;
+    value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+  }
+  if (value == 0 || value > 0xFFFFFFFFu) return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+bool chooseHackWindow(const HackOptions& options, const char* xscreensaverWindow,
+                      HackWindow& window, std::string& error) {
+  if (options.windowId) {
+    window = HackWindow{HackWindow::Kind::Given, *options.windowId};
+    return true;
+  }
+  if (xscreensaverWindow && *xscreensaverWindow) {
+    const auto id = parseWindowId(xscreensaverWindow);
+    if (!id) {
+      error = std::string("XSCREENSAVER_WINDOW holds no window id: '") + xscreensaverWindow + "'";
+      return false;
+    }
+    window = HackWindow{HackWindow::Kind::Given, *id};
+    return true;
+  }
+  window = HackWindow{
+      options.place == HackPlace::Root ? HackWindow::Kind::Root : HackWindow::Kind::Own, 0};
+  return true;
+}
+
+}  // namespace glimmerweave
