@@ -144,7 +144,10 @@ int main(int argc, char** argv) {
       std::printf("cannot make the preview's parent window\n");
       return 1;
     }
-    switches += " " + std::to_string(reinterpret_cast<std::uintptr_t>(parent));
+    // Appended piece by piece: `" " + std::to_string(...)` makes a temporary that GCC 12
+    // at -O3 wrongly warns may overlap itself (-Wrestrict).
+    switches += ' ';
+    switches += std::to_string(reinterpret_cast<std::uintptr_t>(parent));
   }
   std::string commandLine =
       "\"" + screenSaver + "\" " + switches + " \"--diagnostics=" + diagnostics + "\"";
