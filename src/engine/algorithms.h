@@ -212,20 +212,6 @@ void iterateSharing(Iteration& it, Shared shared, NextX nextX, NextY nextY, Next
   }
 }
 
-// As iterate, with X[k] and Y[k] folded after they are stored.
-template <class M, class NextX, class NextY, class NextZ>
-void iterateFolded(Iteration& it, ld threshold, NextX nextX, NextY nextY, NextZ nextZ) {
-  for (int k = 1; k <= 3; ++k) {
-    const ld kk = k;
-    const ld x = it.X[k - 1], y = it.Y[k - 1], z = it.Z[k - 1];
-    it.X[k] = store(nextX(kk, x, y, z));
-    it.Y[k] = store(nextY(kk, x, y, z));
-    it.X[k] = fold<M>(it.X[k], threshold);
-    it.Y[k] = fold<M>(it.Y[k], threshold);
-    it.Z[k] = store(nextZ(kk, ld{it.X[k]}, ld{it.Y[k]}));
-  }
-}
-
 // Sets X[0] and Y[0].
 inline void start(Iteration& it, ld x0, ld y0) {
   it.X[0] = store(x0);
@@ -301,9 +287,9 @@ struct Folded {
   double operator()(double stored) const { return fold<M>(stored, threshold); }
 };
 
-// As iterate and iterateFolded, for an algorithm with frame terms: each step
-// first takes its terms (stepTerms), which nextX and nextY read as their last
-// argument in place of z, then `finish` keeps or folds the stored X[k] and Y[k].
+// As iterate, for an algorithm with frame terms: each step first takes its terms
+// (stepTerms), which nextX and nextY read as their last argument in place of z,
+// then `finish` keeps or folds the stored X[k] and Y[k] (Folded<M> folds them).
 template <class Prepared, class TermsOf, class Finish, class NextX, class NextY, class NextZ>
 void iterateWithTerms(Iteration& it, const Prepared& prepared, TermsOf termsOf, Finish finish,
                       NextX nextX, NextY nextY, NextZ nextZ) {

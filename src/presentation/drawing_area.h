@@ -25,6 +25,9 @@ enum DrawingOption : std::uint32_t {
   doStretch = 1u << 2,       // showing stretches the surface over the whole area
   doCenter = 1u << 3,        // without doStretch: centre the surface
   doDirectX7Mode = 1u << 4,  // use the version-7 display interface
+  // Both forms store these two as their areas' options, so the configuration reads as
+  // it is given; no set-up reads them (the area always takes the display's own
+  // hardware driver), and they change nothing that is drawn.
   doHardware = 1u << 5,
   doSelectDriver = 1u << 6,
   doFullScreen = 1u << 7,  // hold the display exclusively and set its mode

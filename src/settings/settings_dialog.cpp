@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "settings/settings_dialog_layout.h"
 #include "settings/settings_store.h"
 
 namespace glimmerweave {
@@ -38,7 +39,7 @@ void SettingsDialog::FormCreate() {
   setSliderPosition(kAlgorithmSlider, settings.Algorithm);
   setSliderPosition(kDetailSlider, settings.Detail);
   const int bitCount = host_.desktopBitCount();
-  host_.setClientSize(400, 420);
+  host_.setClientSize(kSettingsDialogClientWidth, kSettingsDialogClientHeight);
 
   // A drawing area that cannot be set up leaves the dialog usable: the preview
   // stays empty, and everything after the set-up still happens.

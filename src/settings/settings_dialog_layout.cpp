@@ -10,8 +10,8 @@ namespace glimmerweave {
 namespace {
 
 constexpr SettingsDialogLayout kLayoutAt96{
-    400,
-    420,
+    kSettingsDialogClientWidth,
+    kSettingsDialogClientHeight,
     {0, 0, 400, 300},    // DXDraw
     {10, 304, 263, 17},  // CheckBox1
     {{

@@ -13,6 +13,10 @@ namespace glimmerweave {
 // (0 or less) falls back to.
 inline constexpr int kLayoutDpi = 96;
 
+// The dialog's client area at 96 DPI: the 400 x 300 preview above the controls.
+inline constexpr int kSettingsDialogClientWidth = 400;
+inline constexpr int kSettingsDialogClientHeight = 420;
+
 // A control's place in the dialog's client area, in pixels.
 struct ControlPlace {
   int left = 0;

@@ -216,7 +216,7 @@ class SettingsForm : public SettingsDialogHost {
     font_ = createFormFont(layout_.fontHeight);
     SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    setClientSize(400, 420);
+    setClientSize(kSettingsDialogClientWidth, kSettingsDialogClientHeight);
     placeWindow(dxDraw_, layout_.DXDraw);
     area_.setPlacement(dxDrawPlacement(layout_));
     for (int index = 0; index < 4; ++index) {
@@ -412,9 +412,9 @@ int runSettingsDialog(Fractals& fractals) {
 
   if (!registerClasses(instance)) return 1;
 
-  HWND window =
-      CreateWindowExA(0, kSettingsDialogClass, kSettingsDialogCaption, kFormStyle, CW_USEDEFAULT,
-                      CW_USEDEFAULT, 400, 420, nullptr, nullptr, instance, nullptr);
+  HWND window = CreateWindowExA(0, kSettingsDialogClass, kSettingsDialogCaption, kFormStyle,
+                                CW_USEDEFAULT, CW_USEDEFAULT, kSettingsDialogClientWidth,
+                                kSettingsDialogClientHeight, nullptr, nullptr, instance, nullptr);
   if (!window) return 1;
 
   auto form = std::make_unique<SettingsForm>(fractals, window);
