@@ -4,11 +4,12 @@
 # room the room does not stand on (directly or through the rooms beneath it), and a
 # display system's header anywhere but in that system's platform room.
 #
-#   glimmerweave_room(ROOM [TARGET name] SOURCES file... [STANDS_ON room...]
+#   glimmerweave_room(ROOM [TARGET name] [EXECUTABLE] SOURCES file... [STANDS_ON room...]
 #                     [LIBRARIES target...])
 #
 # ROOM is the folder under src/ ("engine", "platform/x11"); the library is
-# glimmerweave_<ROOM> unless TARGET names it. LIBRARIES are further targets to link
+# glimmerweave_<ROOM> unless TARGET names it. With EXECUTABLE the room is a program
+# (TARGET), which no other room can stand on. LIBRARIES are further targets to link
 # that are not rooms (the system's libraries). "glimmerweave/version.h", made in the
 # build tree, may be included anywhere.
 
@@ -18,7 +19,7 @@ set(glimmerweave_display_headers_platform/x11 "^X11/")
 set(glimmerweave_display_headers_platform/wayland "^(wayland-[a-z-]+|xkbcommon/.*|.*-client-protocol)\\.h$")
 
 function(glimmerweave_room room)
-  cmake_parse_arguments(PARSE_ARGV 1 arg "" "TARGET" "SOURCES;STANDS_ON;LIBRARIES")
+  cmake_parse_arguments(PARSE_ARGV 1 arg "EXECUTABLE" "TARGET" "SOURCES;STANDS_ON;LIBRARIES")
   if(arg_TARGET)
     set(target ${arg_TARGET})
   else()
@@ -66,13 +67,19 @@ function(glimmerweave_room room)
     endforeach()
   endforeach()
 
-  add_library(${target} STATIC ${arg_SOURCES})
-  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  if(arg_EXECUTABLE)
+    add_executable(${target} ${arg_SOURCES})
+    set(scope PRIVATE)
+  else()
+    add_library(${target} STATIC ${arg_SOURCES})
+    set(scope PUBLIC)
+  endif()
+  target_include_directories(${target} ${scope} ${PROJECT_SOURCE_DIR}/src)
   set(below_targets "")
   foreach(below IN LISTS arg_STANDS_ON)
     get_property(below_target GLOBAL PROPERTY glimmerweave_room_${below}_target)
     list(APPEND below_targets ${below_target})
   endforeach()
   set_property(GLOBAL PROPERTY glimmerweave_room_${room}_target ${target})
-  target_link_libraries(${target} PUBLIC glimmerweave_options ${below_targets} ${arg_LIBRARIES})
+  target_link_libraries(${target} ${scope} glimmerweave_options ${below_targets} ${arg_LIBRARIES})
 endfunction()

@@ -9,9 +9,10 @@ namespace {
 constexpr const char* kUsage =
     "Usage: glimmerweave [options]\n"
     "\n"
-    "Shows the Glimmerweave animation in a window of its own, in the window that\n"
-    "xscreensaver gives it ($XSCREENSAVER_WINDOW), in another program's window or on\n"
-    "the root window. A key press or Escape closes its own window.\n"
+    "Shows the Glimmerweave animation. On X: in a window of its own, in the window\n"
+    "that xscreensaver gives it ($XSCREENSAVER_WINDOW), in another program's window or\n"
+    "on the root window. On Wayland: in a window, as a screen saver over every output,\n"
+    "or as a wallpaper. A key press ends a window of its own.\n"
     "\n"
     "  -speed N         pace of the animation 0..10, 0 keeps the phases still (default 3)\n"
     "  -brightness N    colour intensity in percent 1..100 (default 100)\n"
@@ -25,20 +26,36 @@ constexpr const char* kUsage =
     "  -step-b SB       step of phase B per tick at speed 5, replacing the drawn one\n"
     "  -smooth          smooth the stretched frame (default: nearest pixel)\n"
     "  -fps             show frames per second and the time a frame took\n"
-    "  -no-shm          never use the MIT-SHM extension\n"
     "  -window          draw in a window of its own, 800 x 600 (the default)\n"
+    "  -x11             use X, whatever the environment says\n"
+    "  -wayland         use Wayland, whatever the environment says\n"
+    "\n"
+    "On X:\n"
+    "  -no-shm          never use the MIT-SHM extension\n"
     "  -root            draw on the root window\n"
     "  -window-id ID    draw in the window ID (decimal, or hexadecimal after 0x)\n"
     "  -display NAME    the X display to use (default: $DISPLAY)\n"
+    "\n"
+    "On Wayland:\n"
+    "  -saver           cover every output until a key, a button or a pointer movement\n"
+    "                   of more than 5 pixels (layer shell, overlay layer)\n"
+    "  -background      a wallpaper on every output (layer shell, background layer)\n"
+    "  -output NAME     -background (or -saver) on this output only (default for\n"
+    "                   -background: $SWAYLOCK_PLUGIN_OUTPUT_NAME, else every output)\n"
+    "  -fullscreen      the window asks for its whole output\n"
+    "\n"
     "  -help            show this text\n"
     "  -version         show the version\n"
     "\n"
     "Every option may also be written with two dashes (--speed 5), and its value\n"
     "after '=' (--speed=5). When $XSCREENSAVER_WINDOW is set and -window-id is not\n"
-    "given, the program draws in the window it names.\n"
+    "given, the program draws in the window it names. Without -x11 or -wayland, X is\n"
+    "used when -root, -window-id or $XSCREENSAVER_WINDOW asks for it; otherwise\n"
+    "Wayland when $WAYLAND_DISPLAY or $WAYLAND_SOCKET is set (then X if Wayland cannot\n"
+    "be reached); otherwise X.\n"
     "\n"
     "Exit status: 0 when it ends (a key, its window closed, SIGTERM, SIGINT, SIGHUP,\n"
-    "or the X connection closed), 1 when it cannot draw, 2 for a bad option.\n";
+    "or the display's connection closed), 1 when it cannot draw, 2 for a bad option.\n";
 
 // An option that takes a whole number within a range.
 struct IntegerOption {
@@ -80,8 +97,17 @@ const FlagOption kFlagOptions[] = {
     {"smooth", [](HackOptions& o) { o.smooth = true; }},
     {"no-shm", [](HackOptions& o) { o.sharedMemory = false; }},
     {"shm", [](HackOptions& o) { o.sharedMemory = true; }},
-    {"window", [](HackOptions& o) { o.place = HackPlace::OwnWindow; }},
+    {"window",
+     [](HackOptions& o) {
+       o.place = HackPlace::OwnWindow;
+       o.role = WaylandRole::Window;
+     }},
     {"root", [](HackOptions& o) { o.place = HackPlace::Root; }},
+    {"x11", [](HackOptions& o) { o.system = DisplaySystem::X11; }},
+    {"wayland", [](HackOptions& o) { o.system = DisplaySystem::Wayland; }},
+    {"saver", [](HackOptions& o) { o.role = WaylandRole::Saver; }},
+    {"background", [](HackOptions& o) { o.role = WaylandRole::Background; }},
+    {"fullscreen", [](HackOptions& o) { o.fullscreen = true; }},
 };
 
 constexpr long long kSeedHigh = 0xFFFFFFFFLL;
@@ -169,6 +195,8 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
       takes = kWindowIdRange;
     else if (name == "display")
       takes = "a display name";
+    else if (name == "output")
+      takes = "an output name";
     else
       return failure("unknown option '" + written + "' (-help lists the options)");
 
@@ -196,9 +224,19 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
       options.windowId = id;
     } else {
       if (value->empty()) return badValue(written, takes, *value);
-      options.display = *value;
+      (name == "output" ? options.output : options.display) = *value;
     }
   }
+  // What asks for X and what asks for Wayland's layer shell cannot both be had.
+  const bool asksForX =
+      options.system == DisplaySystem::X11 || options.windowId || options.place == HackPlace::Root;
+  if (asksForX && options.role != WaylandRole::Window)
+    return failure(std::string(options.role == WaylandRole::Saver ? "-saver" : "-background") +
+                   " needs Wayland's layer shell: it goes with neither -x11, -root nor "
+                   "-window-id (on X, xscreensaver runs glimmerweave as its hack)");
+  if (options.system == DisplaySystem::Wayland &&
+      (options.windowId || options.place == HackPlace::Root))
+    return failure("-wayland goes with neither -root nor -window-id, which are X's");
   return command;
 }
 
@@ -244,6 +282,18 @@ bool chooseHackWindow(const HackOptions& options, const char* xscreensaverWindow
   window = HackWindow{
       options.place == HackPlace::Root ? HackWindow::Kind::Root : HackWindow::Kind::Own, 0};
   return true;
+}
+
+std::vector<DisplaySystem> chooseDisplaySystems(const HackOptions& options,
+                                                const DisplayEnvironment& environment) {
+  const auto set = [](const char* value) { return value && *value; };
+  if (options.system != DisplaySystem::Either) return {options.system};
+  if (options.role != WaylandRole::Window) return {DisplaySystem::Wayland};
+  if (options.windowId || options.place == HackPlace::Root || set(environment.xscreensaverWindow))
+    return {DisplaySystem::X11};
+  if (set(environment.waylandDisplay) || set(environment.waylandSocket))
+    return {DisplaySystem::Wayland, DisplaySystem::X11};
+  return {DisplaySystem::X11};
 }
 
 }  // namespace glimmerweave

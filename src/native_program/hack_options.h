@@ -1,7 +1,7 @@
-// The command line of glimmerweave, the native program for X: options in the
-// manner of xscreensaver's hacks (-speed 5 and --speed 5 alike), read from one
-// table that also decides each option's valid range, and the choice of the
-// window to draw into.
+// The command line of glimmerweave, the native program for X and Wayland:
+// options in the manner of xscreensaver's hacks (-speed 5 and --speed 5 alike),
+// read from one table that also decides each option's valid range; the choice
+// of the display system, and on X of the window to draw into.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,15 @@ namespace glimmerweave {
 
 // Where the program draws when neither -window-id nor $XSCREENSAVER_WINDOW names a window.
 enum class HackPlace : std::uint8_t { OwnWindow, Root };
+
+// What the program is on Wayland: a window (xdg-shell toplevel, the default), a
+// screen saver over every output (-saver) or a wallpaper (-background), both on
+// the layer shell.
+enum class WaylandRole : std::uint8_t { Window, Saver, Background };
+
+// The display system that -x11 or -wayland forces; Either lets the environment
+// decide (chooseDisplaySystems).
+enum class DisplaySystem : std::uint8_t { Either, X11, Wayland };
 
 struct HackOptions {
   // The settings, with their first-run defaults.
@@ -34,6 +43,11 @@ struct HackOptions {
   std::optional<std::uint32_t> windowId;
   HackPlace place = HackPlace::OwnWindow;
   std::string display;  // -display NAME; empty: $DISPLAY
+  // The display system, and what the program is on Wayland.
+  DisplaySystem system = DisplaySystem::Either;
+  WaylandRole role = WaylandRole::Window;
+  bool fullscreen = false;  // -fullscreen: the window asks for its whole output
+  std::string output;       // -output NAME: -background on that output only
 };
 
 struct HackCommand {
@@ -65,5 +79,20 @@ struct HackWindow {
 // window id.
 bool chooseHackWindow(const HackOptions& options, const char* xscreensaverWindow,
                       HackWindow& window, std::string& error);
+
+// The environment that decides the display system, each null when unset.
+struct DisplayEnvironment {
+  const char* display = nullptr;             // DISPLAY
+  const char* xscreensaverWindow = nullptr;  // XSCREENSAVER_WINDOW
+  const char* waylandDisplay = nullptr;      // WAYLAND_DISPLAY
+  const char* waylandSocket = nullptr;       // WAYLAND_SOCKET
+};
+
+// The display systems to try, in order: X11 alone when -x11, -root, -window-id
+// or $XSCREENSAVER_WINDOW asks for X; Wayland alone with -wayland, and likewise
+// when -saver or -background asks for the layer shell; Wayland, then X11, when
+// WAYLAND_DISPLAY or WAYLAND_SOCKET is set; else X11.
+std::vector<DisplaySystem> chooseDisplaySystems(const HackOptions& options,
+                                                const DisplayEnvironment& environment);
 
 }  // namespace glimmerweave

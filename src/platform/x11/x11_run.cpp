@@ -1,11 +1,11 @@
-// glimmerweave: the animation on X, as a window of its own, in xscreensaver's
-// window or on the root window.
+// The animation on X, as a window of its own, in xscreensaver's window or on
+// the root window.
 //
-// How a run goes: main reads the options (a bad one ends the program with
-// status 2), blocks SIGTERM, SIGINT and SIGHUP so that they arrive through a
-// signalfd instead of interrupting anything, opens the display and picks the
-// window: -window-id, else $XSCREENSAVER_WINDOW, else the root window with
-// -root, else a new 800 x 600 window of its own. hackInit sets the animation up
+// How a run goes: the program's entry has read the options and blocked
+// SIGTERM, SIGINT and SIGHUP so that they arrive through a signalfd instead of
+// interrupting anything. runOnX11 opens the display and picks the window:
+// -window-id, else $XSCREENSAVER_WINDOW, else the root window with -root, else a
+// new 800 x 600 window of its own. hackInit sets the animation up
 // there. The loop then sleeps in one ppoll on three descriptors, the X
 // connection, the signals and the frame thread's, with the time until the next
 // 40 ms tick as its timeout: a due tick starts a frame on the frame thread
@@ -13,6 +13,8 @@
 // handled as they come. A key press or WM_DELETE_WINDOW on its own window, or a
 // signal, ends the loop; the X connection closing ends the process at once.
 // At the end the X resources go first, then the rest (see hackFree).
+#include "platform/x11/x11_run.h"
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
@@ -26,7 +28,6 @@
 #include <string>
 #include <vector>
 
-#include "glimmerweave/version.h"
 #include "native_program/hack_options.h"
 #include "native_program/tick_schedule.h"
 #include "platform/x11/x11_errors.h"
@@ -37,35 +38,7 @@ namespace glimmerweave::x11 {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitCannotDraw = 1;
-constexpr int kExitBadOption = 2;
-
 constexpr const char* kTitle = "Glimmerweave";
-
-// The program's one error path: a message on stderr, then the exit status.
-int fail(const std::string& message, int status) {
-  std::fprintf(stderr, "glimmerweave: %s\n", message.c_str());
-  return status;
-}
-
-// ---------------------------------------------------------------------------
-// Signals
-
-// Blocks the ending signals in this thread and in every thread started after
-// it, and returns a descriptor they can be read from; -1 on failure.
-int blockEndingSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGTERM);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGHUP);
-  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return -1;
-  // A write to a closed X connection must fail with EPIPE and reach Xlib's
-  // I/O error path, not end the program with SIGPIPE.
-  signal(SIGPIPE, SIG_IGN);
-  return signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
-}
 
 // Xlib calls this when the connection to the server is lost, from inside the
 // call that found out. Nothing of the run is left to release that the system
@@ -199,17 +172,17 @@ void runLoop(Loop& loop) {
 }
 
 // Opens the display, finds or makes the window, runs, and cleans up.
-int run(const HackOptions& options, const HackWindow& choice, int signals) {
+FrontEndOutcome run(const HackOptions& options, const HackWindow& choice, int signals) {
   const char* name = options.display.empty() ? nullptr : options.display.c_str();
   if (!name && !std::getenv("DISPLAY"))
-    return fail("no display: DISPLAY is not set (give -display NAME)", kExitCannotDraw);
+    return {false, kExitCannotDraw, "DISPLAY is not set (give -display NAME)"};
   ::Display* display = XOpenDisplay(name);
   if (!display)
-    return fail(std::string("cannot open the display '") + XDisplayName(name) + "'",
-                kExitCannotDraw);
+    return {false, kExitCannotDraw,
+            std::string("cannot open the display '") + XDisplayName(name) + "'"};
   XSetIOErrorHandler(&endOnLostConnection);
 
-  int status = kExitOk;
+  FrontEndOutcome outcome;
   bool freed = true;
   {
     ErrorTrap trap(display);
@@ -235,7 +208,8 @@ int run(const HackOptions& options, const HackWindow& choice, int signals) {
     if (!loop.hack) {
       char id[32];
       std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(loop.window));
-      status = fail(std::string("cannot draw in the window ") + id + ": " + error, kExitCannotDraw);
+      outcome = {true, kExitCannotDraw,
+                 std::string("cannot draw in the window ") + id + ": " + error};
     } else {
       runLoop(loop);
       freed = hackFree(loop.hack);
@@ -246,43 +220,21 @@ int run(const HackOptions& options, const HackWindow& choice, int signals) {
   XCloseDisplay(display);
   // A frame was still being computed: its thread and the engine stay as they
   // are, and the process ends here rather than wait for the frame.
-  if (!freed) std::_Exit(status);
-  return status;
+  if (!freed) {
+    if (!outcome.error.empty()) std::fprintf(stderr, "glimmerweave: %s\n", outcome.error.c_str());
+    std::_Exit(outcome.status);
+  }
+  return outcome;
 }
 
 }  // namespace
 
-int programMain(int argc, char** argv) {
-  const std::vector<std::string> arguments(argv + 1, argv + argc);
-  const HackCommand command = parseHackCommand(arguments);
-  switch (command.kind) {
-    case HackCommand::Kind::Help:
-      std::cout << hackUsage();
-      return kExitOk;
-    case HackCommand::Kind::Version:
-      std::cout << "glimmerweave " << kVersion << '\n';
-      return kExitOk;
-    case HackCommand::Kind::Error:
-      return fail(command.error, kExitBadOption);
-    case HackCommand::Kind::Run:
-      break;
-  }
-
+FrontEndOutcome runOnX11(const HackOptions& options, const char* xscreensaverWindow, int signals) {
   HackWindow window;
   std::string error;
-  if (!chooseHackWindow(command.options, std::getenv("XSCREENSAVER_WINDOW"), window, error))
-    return fail(error, kExitCannotDraw);
-
-  // Before any thread starts, so that every thread has the signals blocked.
-  const int signals = blockEndingSignals();
-  if (signals < 0) return fail("cannot receive signals through a signalfd", kExitCannotDraw);
-  const int status = run(command.options, window, signals);
-  close(signals);
-  return status;
+  if (!chooseHackWindow(options, xscreensaverWindow, window, error))
+    return {true, kExitCannotDraw, error};
+  return run(options, window, signals);
 }
 
 }  // namespace glimmerweave::x11
-
-int main(int argc, char** argv) {
-  return glimmerweave::x11::programMain(argc, argv);
-}

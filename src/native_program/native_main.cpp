@@ -1,0 +1,50 @@
+#include "native_program/native_main.h"
+
+#include "glimmerweave/version.h"
+
+namespace glimmerweave {
+
+namespace {
+
+const char* nameOf(DisplaySystem system) {
+  return system == DisplaySystem::Wayland ? "Wayland" : "X";
+}
+
+}  // namespace
+
+int nativeProgramMain(const std::vector<std::string>& arguments,
+                      const DisplayEnvironment& environment, const FrontEnds& frontEnds,
+                      std::ostream& out, std::ostream& err) {
+  const HackCommand command = parseHackCommand(arguments);
+  switch (command.kind) {
+    case HackCommand::Kind::Help:
+      out << hackUsage();
+      return kExitOk;
+    case HackCommand::Kind::Version:
+      out << "glimmerweave " << kVersion << '\n';
+      return kExitOk;
+    case HackCommand::Kind::Error:
+      err << "glimmerweave: " << command.error << '\n';
+      return kExitBadOption;
+    case HackCommand::Kind::Run:
+      break;
+  }
+
+  // Each display system that could not be reached, and why, for the one message
+  // that ends the program when none could.
+  std::string tried;
+  for (const DisplaySystem system : chooseDisplaySystems(command.options, environment)) {
+    const FrontEnd& frontEnd = system == DisplaySystem::Wayland ? frontEnds.wayland : frontEnds.x11;
+    const FrontEndOutcome outcome = frontEnd(command.options);
+    if (outcome.reached) {
+      if (!outcome.error.empty()) err << "glimmerweave: " << outcome.error << '\n';
+      return outcome.status;
+    }
+    tried += tried.empty() ? "" : "; ";
+    tried += std::string(nameOf(system)) + ": " + outcome.error;
+  }
+  err << "glimmerweave: no display could be reached (" << tried << ")\n";
+  return kExitCannotDraw;
+}
+
+}  // namespace glimmerweave

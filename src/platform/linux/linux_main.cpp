@@ -1,0 +1,64 @@
+// glimmerweave's entry on Linux: the one program for X and for Wayland. It
+// blocks the ending signals before any thread starts, so that SIGTERM, SIGINT
+// and SIGHUP reach the front-ends through one signalfd instead of interrupting
+// anything, then hands the command line, the environment and both front-ends to
+// nativeProgramMain, which chooses between them.
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "native_program/native_main.h"
+#include "platform/wayland/wayland_run.h"
+#include "platform/x11/x11_run.h"
+
+namespace glimmerweave {
+namespace {
+
+// Blocks the ending signals in this thread and in every thread started after
+// it, and returns a descriptor they can be read from; -1 on failure.
+int blockEndingSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGTERM);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGHUP);
+  if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) return -1;
+  // A write to a closed connection must fail with EPIPE and reach the display
+  // library's error path, not end the program with SIGPIPE.
+  signal(SIGPIPE, SIG_IGN);
+  return signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+}
+
+}  // namespace
+}  // namespace glimmerweave
+
+int main(int argc, char** argv) {
+  using namespace glimmerweave;
+  const int signals = blockEndingSignals();
+  if (signals < 0) {
+    std::fprintf(stderr, "glimmerweave: cannot receive signals through a signalfd\n");
+    return kExitCannotDraw;
+  }
+  DisplayEnvironment environment;
+  environment.display = std::getenv("DISPLAY");
+  environment.xscreensaverWindow = std::getenv("XSCREENSAVER_WINDOW");
+  environment.waylandDisplay = std::getenv("WAYLAND_DISPLAY");
+  environment.waylandSocket = std::getenv("WAYLAND_SOCKET");
+  FrontEnds frontEnds;
+  frontEnds.x11 = [&](const HackOptions& options) {
+    return x11::runOnX11(options, environment.xscreensaverWindow, signals);
+  };
+  frontEnds.wayland = [&](const HackOptions& options) {
+    return wayland::runOnWayland(options, signals);
+  };
+  const int status = nativeProgramMain(std::vector<std::string>(argv + 1, argv + argc), environment,
+                                       frontEnds, std::cout, std::cerr);
+  close(signals);
+  return status;
+}

@@ -1,0 +1,190 @@
+#!/usr/bin/env bash
+# The program on Wayland, one case a run, each in a headless compositor of its own
+# (wayland_session.sh): sway with two 800 x 600 outputs, HEADLESS-1 at scale 1 and
+# HEADLESS-2 at scale 2, or Weston for the window.
+#
+#   wayland_test.sh CASE PROGRAM RENDERER COMPARE MOVE_POINTER CASE_DIR
+#
+# COMPARE is compare_png_pixels, MOVE_POINTER the virtual pointer (move_pointer.c).
+# Screenshots stay in CASE_DIR. Exits 0 when the case holds; says what failed otherwise.
+set -uo pipefail
+case_name="$1" program="$2" renderer="$3" compare="$4" mover="$5" case_dir="$6"
+source "$(dirname "${BASH_SOURCE[0]}")/wayland_session.sh"
+rm -rf "$case_dir" && mkdir -p "$case_dir"
+
+# The still frame the cases show: seed 42, phases 1 and 2, speed 0, Detail 10 (800 x 600).
+still=(-detail 10 -speed 0 -seed 42 -phase-a 1 -phase-b 2)
+child="" child_pid=""
+
+fail() {
+  echo "FAILED: $*" >&2
+  [[ -f "$case_dir/program.log" ]] && { echo "--- the program's output:" >&2; cat "$case_dir/program.log" >&2; }
+  stop_child
+  exit 1
+}
+
+# Starts the program in the session (as its user) in the background; child_pid is the
+# program's own PID.
+start_program() {
+  wayland_session_run "$@" >"$case_dir/program.log" 2>&1 &
+  child=$!
+  local waited=0
+  until child_pid="$(pgrep -f "^$program( |\$)")"; do
+    ((waited++ < 100)) || fail "the program did not start"
+    sleep 0.05
+  done
+}
+
+# Waits up to five seconds for the program to end; its status in `status`.
+wait_end() {
+  local waited=0
+  while kill -0 "$child_pid" 2>/dev/null; do
+    ((waited++ < 100)) || fail "the program is still running after 5 s"
+    sleep 0.05
+  done
+  wait "$child"
+  status=$?
+  child="" child_pid=""
+}
+
+stop_child() {
+  pkill -TERM -f "^$program( |\$)"
+  [[ -n "$child" ]] && wait "$child" 2>/dev/null
+  child="" child_pid=""
+}
+
+# The renderer's frame of ALGORITHM at the still settings, as CASE_DIR/frame-ALGORITHM.png.
+render() {
+  "$renderer" --algorithm "$1" --speed 0 --seed 42 --phase-a 1 --phase-b 2 \
+    --output "$case_dir/frame-$1.png" >/dev/null || fail "the renderer failed"
+}
+
+# Takes OUTPUT's picture with grim until its pixels equal FILE, for up to five seconds.
+shows() {
+  local output="$1" file="$2" shot="$WAYLAND_SESSION_RUNTIME/$1.png" tries=0
+  while ((tries++ < 25)); do
+    wayland_session_run grim -o "$output" "$shot" &&
+      cp "$shot" "$case_dir/$output.png" &&
+      "$compare" "$file" "$case_dir/$output.png" >/dev/null 2>&1 && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# The CPU time of the program so far, in clock ticks.
+cpu_ticks() {
+  awk '{print $14 + $15}' "/proc/$child_pid/stat"
+}
+
+wayland_session_start "$([[ "$case_name" == weston_* ]] && echo weston || echo sway)" || exit 1
+trap 'stop_child; wayland_session_stop' EXIT
+program="$(wayland_session_install "$program")"
+mover="$(wayland_session_install "$mover")"
+
+case "$case_name" in
+  exact_frames_on_every_output)
+    # Both outputs show the renderer's frame at their real pixels: HEADLESS-2's 400 x 300
+    # logical pixels are 800 x 600 real ones at scale 2.
+    for algorithm in 3 22 29; do
+      render "$algorithm"
+      start_program "$program" -saver -algorithm "$algorithm" "${still[@]}"
+      for output in HEADLESS-1 HEADLESS-2; do
+        shows "$output" "$case_dir/frame-$algorithm.png" ||
+          fail "$output does not show algorithm $algorithm's frame (see $case_dir)"
+      done
+      stop_child
+    done
+    ;;
+
+  saver_ends_on_input)
+    # Each row: the pointer's steps that keep the run (from where it stands when the
+    # pointer appears: 0,0 moves it there), then what ends it.
+    render 22
+    for row in "0,0 5,0|1,0" "0,0 5,5|0,1" "|click" "|key"; do
+      start_program "$program" -saver -algorithm 22 "${still[@]}"
+      shows HEADLESS-1 "$case_dir/frame-22.png" || fail "the saver never showed its frame"
+      keep="${row%%|*}" end="${row##*|}"
+      if [[ -n "$keep" ]]; then
+        # shellcheck disable=SC2086  # the steps are separate arguments
+        wayland_session_run "$mover" $keep || fail "cannot move the pointer"
+        sleep 0.3
+        kill -0 "$child_pid" 2>/dev/null || fail "the saver ended on the steps $keep, 5 pixels at most"
+      fi
+      if [[ "$end" == key ]]; then
+        wayland_session_run wtype -s 50 x || fail "cannot type"
+      else
+        wayland_session_run "$mover" "$end" || fail "cannot move the pointer"
+      fi
+      wait_end
+      ((status == 0)) || fail "the saver ended with status $status after '$row'"
+    done
+    ;;
+
+  hidden_window_computes_nothing)
+    start_program "$program" -window -detail 10 -speed 5 -algorithm 22
+    sleep 1
+    shown_start="$(cpu_ticks)"
+    sleep 1
+    (($(cpu_ticks) > shown_start + 5)) || fail "the shown window did not compute (control)"
+    wayland_session_run swaymsg -q workspace 9 || fail "cannot change the workspace"
+    sleep 0.3  # the frame in progress ends
+    hidden_start="$(cpu_ticks)"
+    sleep 2
+    hidden_end="$(cpu_ticks)"
+    ((hidden_end - hidden_start <= 1)) ||
+      fail "the hidden window used $((hidden_end - hidden_start)) ticks of CPU in 2 s"
+    wayland_session_run swaymsg -q workspace 1 || fail "cannot change the workspace"
+    sleep 0.2
+    (($(cpu_ticks) > hidden_end)) || fail "the window did not animate again when shown"
+    ;;
+
+  ends_cleanly)
+    # SIGTERM, then the compositor's end: each ends the program with status 0 and leaves
+    # nothing behind in the runtime folder or in shared memory.
+    before="$(ls -A "$WAYLAND_SESSION_RUNTIME" /dev/shm)"
+    start_program "$program" -saver -detail 10
+    sleep 0.5
+    kill -TERM "$child_pid"
+    wait_end
+    ((status == 0)) || fail "SIGTERM ended it with status $status"
+    [[ "$(ls -A "$WAYLAND_SESSION_RUNTIME" /dev/shm)" == "$before" ]] || fail "it left files behind"
+    start_program "$program" -background -detail 10
+    sleep 0.5
+    kill -TERM "$WAYLAND_SESSION_PID"
+    wait_end
+    ((status == 0)) || fail "the compositor's end ended it with status $status"
+    ;;
+
+  swaylock_plugin_socket)
+    # As swaylock-plugin starts a background program: a connected socket in WAYLAND_SOCKET
+    # and the output in SWAYLOCK_PLUGIN_OUTPUT_NAME; it draws at the configured size.
+    render 22
+    WAYLAND_SESSION_PASS_ENV=SWAYLOCK_PLUGIN_OUTPUT_NAME SWAYLOCK_PLUGIN_OUTPUT_NAME=HEADLESS-1 \
+      wayland_session_run_fd "$program" -background -algorithm 22 "${still[@]}" \
+      >"$case_dir/program.log" 2>&1 &
+    child=$!
+    shows HEADLESS-1 "$case_dir/frame-22.png" || fail "HEADLESS-1 does not show the frame"
+    ;;
+
+  weston_window)
+    # Weston has no layer shell: -saver says so; the window animates.
+    wayland_session_run "$program" -saver >"$case_dir/program.log" 2>&1
+    status=$?
+    ((status == 1)) && grep -q "layer shell" "$case_dir/program.log" ||
+      fail "-saver without a layer shell gave status $status"
+    start_program "$program" -window -fullscreen -detail 10 -speed 10 -algorithm 22
+    for shot in 1 2; do
+      sleep 1
+      (cd "$WAYLAND_SESSION_RUNTIME" && rm -f wayland-screenshot-*.png &&
+        wayland_session_run weston-screenshooter >/dev/null 2>&1 &&
+        cp wayland-screenshot-*.png "$case_dir/window-$shot.png") || fail "no screenshot"
+    done
+    ! cmp -s "$case_dir/window-1.png" "$case_dir/window-2.png" || fail "the window does not animate"
+    ;;
+
+  *)
+    echo "unknown case '$case_name'" >&2
+    exit 2
+    ;;
+esac
+echo "passed: $case_name"
