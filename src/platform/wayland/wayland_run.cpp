@@ -44,10 +44,10 @@
 #include "engine/engine.h"
 #include "engine/frame_pool.h"
 #include "native_program/hack_run.h"
-#include "native_program/tick_schedule.h"
 #include "platform/wayland/wayland_buffers.h"
 #include "presentation/frame_image.h"
 #include "presentation/stretch.h"
+#include "presentation/tick_schedule.h"
 
 namespace glimmerweave::wayland {
 

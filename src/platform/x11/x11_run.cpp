@@ -29,10 +29,10 @@
 #include <vector>
 
 #include "native_program/hack_options.h"
-#include "native_program/tick_schedule.h"
 #include "platform/x11/x11_errors.h"
 #include "platform/x11/x11_hack.h"
 #include "platform/x11/x11_xlib.h"
+#include "presentation/tick_schedule.h"
 
 namespace glimmerweave::x11 {
 

@@ -1,7 +1,7 @@
 // The 40 ms frame clock: a fixed grid without drift, a late frame followed at
 // once by the next, no queue of missed ticks, and a wait before every tick
 // that is not due (no busy waiting).
-#include "native_program/tick_schedule.h"
+#include "presentation/tick_schedule.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "native_program/tick_schedule.h"
+#include "presentation/tick_schedule.h"
 
 namespace glimmerweave {
 
