@@ -1,9 +1,11 @@
-// The native program's frame clock: a tick every 40 ms on a fixed grid, so that
-// the ticks do not drift with the time each frame takes. A tick that comes due
-// while a frame is still being made starts as soon as that frame is done; the
-// ticks missed meanwhile are dropped rather than queued, so a slow frame only
-// slows the animation down. The schedule only answers questions about time;
-// the program's loop sleeps (on its file descriptors) until a tick is due.
+// The frame clock of the native program and of the Windows frame timer: a tick
+// every 40 ms on a fixed grid, so that the ticks do not drift with the time each
+// frame takes or with waits that end late. A tick that comes due while a frame
+// is still being made starts as soon as that frame is done; the ticks missed
+// meanwhile are dropped rather than queued, so a slow frame only slows the
+// animation down. The schedule only answers questions about time; the
+// program's loop sleeps (on its file descriptors, or in the Windows message
+// loop) until a tick is due.
 #pragma once
 
 #include <chrono>

@@ -6,22 +6,40 @@
 
 namespace glimmerweave::win32 {
 
-std::uint32_t FrameTimer::idle() {
-  const DWORD now = timeGetTime();
-  if (!started_) {
-    started_ = true;
-    last_ = now;
+namespace {
+
+constexpr UINT kFineTimingMs = 1;
+
+// Holds Windows to 1 ms timing while asked to, and gives it back at the latest
+// when it goes. Without it a wait ends only on the system timer's next beat: a
+// 40 ms wait lasts 46.9 ms at the default 15.625 ms. Since Windows 10 2004 the
+// request holds for this process alone.
+class FineTiming {
+ public:
+  FineTiming() = default;
+  ~FineTiming() { hold(false); }
+  FineTiming(const FineTiming&) = delete;
+  FineTiming& operator=(const FineTiming&) = delete;
+
+  void hold(bool wanted) {
+    if (wanted == held_) return;
+    if (wanted) {
+      held_ = timeBeginPeriod(kFineTimingMs) == TIMERR_NOERROR;
+    } else {
+      timeEndPeriod(kFineTimingMs);
+      held_ = false;
+    }
   }
-  const DWORD elapsed = now - last_;
-  if (elapsed >= Interval) {
-    last_ = now;
-    OnTimer();
-    return 0;
-  }
-  return Interval - elapsed;
-}
+
+ private:
+  bool held_ = false;
+};
+
+}  // namespace
 
 int runMessageLoop(FrameTimer* timer, const PreDispatchHook& preDispatch) {
+  // Held only while the timer runs: fine timing costs the system power.
+  FineTiming fineTiming;
   MSG message;
   for (;;) {
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -31,11 +49,13 @@ int runMessageLoop(FrameTimer* timer, const PreDispatchHook& preDispatch) {
       DispatchMessageA(&message);
     }
     if (timer && timer->running()) {
+      fineTiming.hold(true);
       // Between ticks the loop sleeps until the next tick is due or a message
       // arrives, instead of spinning.
-      const std::uint32_t wait = timer->idle();
+      const std::uint32_t wait = timer->idle(FrameTimer::Clock::now());
       if (wait > 0) MsgWaitForMultipleObjects(0, nullptr, FALSE, wait, QS_ALLINPUT);
     } else {
+      fineTiming.hold(false);
       WaitMessage();
     }
   }

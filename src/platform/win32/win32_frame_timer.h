@@ -1,31 +1,15 @@
-// The frame timer: ticks every Interval ms from the message loop's idle time,
-// only while the application is active. Ticks never overlap or queue up.
+// The user-interface thread's message loop, which ticks a form's frame timer
+// (presentation/frame_timer.h) from its idle time. While the timer runs the
+// loop holds Windows to 1 ms timing, so that its waits end when a tick is due
+// rather than on the system timer's next beat (every 15.625 ms by default).
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
+#include "presentation/frame_timer.h"
+
 namespace glimmerweave::win32 {
-
-class FrameTimer {
- public:
-  std::uint32_t Interval = 40;
-  bool Enabled = true;
-  std::function<void()> OnTimer;
-
-  // The application was activated or deactivated.
-  void setActive(bool active) { active_ = active; }
-  bool running() const { return Enabled && active_ && OnTimer != nullptr; }
-
-  // Called when the message queue is empty: ticks when an interval has passed
-  // and returns how many ms remain until the next tick is due.
-  std::uint32_t idle();
-
- private:
-  bool active_ = false;
-  bool started_ = false;
-  std::uint32_t last_ = 0;
-};
 
 // Sees each message the loop takes from the queue before it is dispatched;
 // `message` points to the MSG. Returns true when it has dealt with the message,
