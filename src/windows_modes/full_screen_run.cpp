@@ -42,7 +42,7 @@ void FullScreenRun::FormCreate() {
 }
 
 void FullScreenRun::DXTimerTimer() {
-  if (ended_) return;
+  if (ended_ || displayOff_) return;
   // An arithmetic error leaves a partial frame, which is shown as it is.
   ComputeFrame(fractals_);
   try {

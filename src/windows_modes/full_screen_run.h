@@ -15,6 +15,10 @@
 // (the exclusive display would hold it on the primary monitor). The monitors
 // are read once at creation and again when the system reports a display change.
 //
+// While the system reports the display off, nobody sees a frame: ticks compute
+// and show nothing, so the animation stands where it was and goes on from there
+// at the first tick after the display comes back.
+//
 // The ways out. Keys and mouse movements end a run only once its drawing area
 // is ready; until then they set the area up again. Every way a run could
 // otherwise come up and stay with no way out, and what lets the user out:
@@ -134,6 +138,8 @@ class FullScreenRun {
   // The system reported a display change: the monitors are read again and
   // their windows placed again.
   void displayChanged();
+  // The system reported the display's power: off (false), or on or dimmed.
+  void displayPowerChanged(bool on) { displayOff_ = !on; }
 
   bool ended() const { return ended_; }
   CursorPoint StartCursorPos{};
@@ -169,6 +175,7 @@ class FullScreenRun {
   std::vector<ScreenRect> otherMonitors_;
   bool showing_ = false;
   bool ended_ = false;
+  bool displayOff_ = false;
   // A frame could not be shown since the last successful set-up.
   bool frameFailed_ = false;
   // Where the cursor stood at the last set-up, or at the last movement that

@@ -490,6 +490,24 @@ TEST_F(SeveralMonitors, EachTickShowsTheFrameOnTheOtherMonitorsToo) {
   EXPECT_EQ(host.shownBytes.size(), area.loadedBytes.size());
 }
 
+TEST_F(SeveralMonitors, WhileTheDisplayIsOffTicksComputeAndShowNothing) {
+  create();
+  const EngineState stopped = fractals->state;
+  area.calls.clear();
+  run.displayPowerChanged(false);
+  run.DXTimerTimer();
+  EXPECT_EQ(fractals->state.PhaseA, stopped.PhaseA) << "nothing computed";
+  EXPECT_EQ(fractals->state.PhaseB, stopped.PhaseB);
+  EXPECT_TRUE(area.calls.empty()) << "nothing presented";
+  EXPECT_EQ(host.shownOnOthers, 0);
+  run.displayPowerChanged(true);
+  run.DXTimerTimer();
+  EXPECT_NE(fractals->state.PhaseA, stopped.PhaseA) << "the next tick goes on from there";
+  EXPECT_EQ(area.calls,
+            (std::vector<std::string>{"IsReady", "ClearSurface 0", "LoadImage", "ShowSurface"}));
+  EXPECT_EQ(host.shownOnOthers, 1);
+}
+
 TEST_F(SeveralMonitors, TheCursorStaysFreeAndWhereItStoodAcrossEachSetUp) {
   host.cursor = kStart;
   create();

@@ -4,12 +4,15 @@
 // to the run, and the frame timer ticks it from the loop's idle time while the
 // application is active. The windows over the other monitors (win32_monitors)
 // are made during creation, owned by the form, and pass their input to the run
-// in the same way. The run's exit sequence closes them and destroys the
-// window, which ends the loop.
+// in the same way. Once the form is wired to its window, the system reports the
+// display's power to it (at once, then at every change) until the window goes;
+// the run is told whether anybody can see a frame. The run's exit sequence
+// closes the other windows and destroys the form's, which ends the loop.
 #include "platform/win32/win32_full_screen.h"
 
 #include <windows.h>
 
+#include <cstring>
 #include <memory>
 
 #include "platform/win32/win32_app.h"
@@ -45,6 +48,10 @@ class FullScreenForm : public FullScreenHost {
     };
   }
 
+  ~FullScreenForm() override { stopListeningToDisplayPower(); }
+  FullScreenForm(const FullScreenForm&) = delete;
+  FullScreenForm& operator=(const FullScreenForm&) = delete;
+
   FullScreenRun& run() { return run_; }
   FrameTimer& timer() { return timer_; }
   DirectDrawArea& area() { return area_; }
@@ -61,6 +68,19 @@ class FullScreenForm : public FullScreenHost {
   void displayChanged() {
     displayChangePending_ = true;
     takeInDisplayChange();
+  }
+
+  // From now until the window is destroyed the system reports the display's
+  // power state to the window: the current one at once, then every change.
+  void listenToDisplayPower() {
+    displayPower_ = RegisterPowerSettingNotification(window_, &GUID_CONSOLE_DISPLAY_STATE,
+                                                     DEVICE_NOTIFY_WINDOW_HANDLE);
+  }
+
+  // The window is being destroyed.
+  void destroyed() {
+    area_.FormDestroyed();
+    stopListeningToDisplayPower();
   }
 
   // FullScreenHost
@@ -103,6 +123,11 @@ class FullScreenForm : public FullScreenHost {
   }
 
  private:
+  void stopListeningToDisplayPower() {
+    if (displayPower_) UnregisterPowerSettingNotification(displayPower_);
+    displayPower_ = nullptr;
+  }
+
   void takeInDisplayChange() {
     if (!displayChangePending_) return;
     // Not run while another handler is busy: the flag then stays for later.
@@ -120,7 +145,21 @@ class FullScreenForm : public FullScreenHost {
   FrameTimer timer_;
   FormHandlers handlers_;
   bool displayChangePending_ = false;
+  HPOWERNOTIFY displayPower_ = nullptr;
 };
+
+// The display's power state that a WM_POWERBROADCAST message carries: 0 off,
+// 1 on, 2 dimmed; -1 when the message is about something else.
+int displayPowerState(WPARAM event, LPARAM data) {
+  const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(data);
+  if (event != PBT_POWERSETTINGCHANGE || !setting ||
+      !IsEqualGUID(setting->PowerSetting, GUID_CONSOLE_DISPLAY_STATE) ||
+      setting->DataLength < sizeof(DWORD))
+    return -1;
+  DWORD state = 0;
+  std::memcpy(&state, setting->Data, sizeof state);
+  return static_cast<int>(state);
+}
 
 LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* form = reinterpret_cast<FullScreenForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -139,6 +178,13 @@ LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, L
     case WM_DISPLAYCHANGE:
       form->displayChanged();
       return 0;
+    case WM_POWERBROADCAST:
+      // Taken in at once, even while another handler waits (the password
+      // dialog): the run only notes whether later ticks are seen. A dimmed
+      // display is still seen.
+      if (const int state = displayPowerState(wParam, lParam); state >= 0)
+        form->run().displayPowerChanged(state != 0);
+      return TRUE;
     case WM_ERASEBKGND:
       return 1;
     case WM_PAINT: {
@@ -152,7 +198,7 @@ LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, L
       // Only the exit sequence ends the run.
       return 0;
     case WM_DESTROY:
-      form->area().FormDestroyed();
+      form->destroyed();
       SetWindowLongPtrA(window, GWLP_USERDATA, 0);
       PostQuitMessage(0);
       return 0;
@@ -191,6 +237,8 @@ int runFullScreen(Fractals& fractals) {
   auto form = std::make_unique<FullScreenForm>(fractals, window);
   form->handle([&] { form->run().FormCreate(); });
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form.get()));
+  // After the wiring: the state reported at once must reach the run.
+  form->listenToDisplayPower();
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
   form->timer().setActive(GetForegroundWindow() == window);
