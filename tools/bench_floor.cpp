@@ -1,7 +1,9 @@
 #include "bench_floor.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
+#include <limits>
 
 namespace glimmerweave {
 
@@ -21,21 +23,18 @@ void countFrame(int algorithm, int width, int height, long double A, long double
   Counted::log = nullptr;
 }
 
-// Seconds for `rounds` passes of Function over `operands`, inline as the algorithms
-// call it, each result stored in `results`: the calls are independent of each
-// other, so the time is what the instruction itself costs at best, a floor.
+// Seconds for one pass of Function over `operands`, inline as the algorithms call
+// it, each result stored in `results`: the calls are independent of each other.
 template <long double (*Function)(long double)>
-double timeCalls(const std::vector<long double>& operands, int rounds,
-                 std::vector<long double>& results) {
+double timeCalls(const std::vector<long double>& operands, std::vector<long double>& results) {
   const auto start = std::chrono::steady_clock::now();
-  for (int round = 0; round < rounds; ++round)
-    for (std::size_t i = 0; i < operands.size(); ++i) results[i] = Function(operands[i]);
+  for (std::size_t i = 0; i < operands.size(); ++i) results[i] = Function(operands[i]);
   const auto end = std::chrono::steady_clock::now();
   return std::chrono::duration<double>(end - start).count();
 }
 
 // The timings in MathFunction order.
-constexpr double (*kTimeCalls[kMathFunctionCount])(const std::vector<long double>&, int,
+constexpr double (*kTimeCalls[kMathFunctionCount])(const std::vector<long double>&,
                                                    std::vector<long double>&) = {
     timeCalls<NativeMath::sin>, timeCalls<NativeMath::cos>, timeCalls<NativeMath::ln>,
     timeCalls<NativeMath::sqrt>, timeCalls<NativeMath::exp>};
@@ -43,39 +42,42 @@ constexpr double (*kTimeCalls[kMathFunctionCount])(const std::vector<long double
 // Where the measurement's results end up.
 volatile long double resultsSeen = 0;
 
-}  // namespace
-
-std::array<std::vector<long double>, kMathFunctionCount> sampleOperands(int width, int height,
-                                                                        long double A,
-                                                                        long double B) {
-  std::array<std::vector<long double>, kMathFunctionCount> operands;
-  std::vector<MathCall> calls;
-  MathCallLog log;
-  log.calls = &calls;
-  for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
-    countFrame(algorithm, width, height, A, B, 0.0, log);
-    for (const MathCall& call : calls)
-      operands[static_cast<std::size_t>(call.function)].push_back(call.operand);
-    calls.clear();
-  }
-  return operands;
-}
-
-PerFunction measureCallCosts(
-    const std::array<std::vector<long double>, kMathFunctionCount>& operands, int rounds) {
+// Per function, the least seconds of `rounds` passes over its operands.
+PerFunction leastSeconds(const FrameOperands& operands, int rounds) {
   const FloatingPointScope scope;
-  PerFunction costs{};
+  PerFunction seconds{};
   for (std::size_t f = 0; f < kMathFunctionCount; ++f) {
     const std::vector<long double>& sample = operands[f];
     if (sample.empty()) continue;
     std::vector<long double> results(sample.size());
     // Once untimed, so that the code and the operands are in the caches.
-    kTimeCalls[f](sample, 1, results);
-    costs[f] = kTimeCalls[f](sample, rounds, results) / (double(sample.size()) * rounds) * 1e9;
+    kTimeCalls[f](sample, results);
+    double least = std::numeric_limits<double>::infinity();
+    for (int round = 0; round < std::max(rounds, 1); ++round)
+      least = std::min(least, kTimeCalls[f](sample, results));
+    seconds[f] = least;
     // The results are read, so that no call can be left out.
     resultsSeen = resultsSeen + results[f % results.size()];
   }
-  return costs;
+  return seconds;
+}
+
+}  // namespace
+
+FrameOperands frameOperands(int algorithm, int width, int height, long double A, long double B,
+                            double z0) {
+  FrameOperands operands;
+  std::vector<MathCall> calls;
+  MathCallLog log;
+  log.calls = &calls;
+  countFrame(algorithm, width, height, A, B, z0, log);
+  for (const MathCall& call : calls)
+    operands[static_cast<std::size_t>(call.function)].push_back(call.operand);
+  return operands;
+}
+
+PerFunction measureFloor(const FrameOperands& operands, int rounds) {
+  return leastSeconds(operands, rounds);
 }
 
 PerFunction countCallsPerPixel(int algorithm, int width, int height, long double A, long double B,
@@ -87,13 +89,6 @@ PerFunction countCallsPerPixel(int algorithm, int width, int height, long double
   for (std::size_t f = 0; f < kMathFunctionCount; ++f)
     perPixel[f] = pixels > 0 ? double(log.counts[f]) / pixels : 0.0;
   return perPixel;
-}
-
-double floorMilliseconds(const PerFunction& callsPerPixel, const PerFunction& costs,
-                         std::int64_t pixels) {
-  double nanoseconds = 0;
-  for (std::size_t f = 0; f < kMathFunctionCount; ++f) nanoseconds += callsPerPixel[f] * costs[f];
-  return nanoseconds * double(pixels) / 1e6;
 }
 
 }  // namespace glimmerweave

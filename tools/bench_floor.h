@@ -1,6 +1,6 @@
 // The floor of a frame's time: what the transcendental instructions it computes
-// cost on this machine, one thread, and nothing else. glimmerweave-bench sets
-// each algorithm's time beside it.
+// cost on this machine, one thread, and nothing else, measured on the very operands
+// the frame gives them. glimmerweave-bench sets each algorithm's time beside it.
 #pragma once
 
 #include <array>
@@ -11,28 +11,28 @@
 
 namespace glimmerweave {
 
-// Per function (MathFunction order): nanoseconds per call, or calls per pixel.
+// Per function (MathFunction order): calls per pixel, or seconds.
 using PerFunction = std::array<double, kMathFunctionCount>;
 
-// The operands the algorithms give each function in a frame of width x height
-// at phases A and B: every algorithm's calls, as a sample to time the functions on.
-std::array<std::vector<long double>, kMathFunctionCount> sampleOperands(int width, int height,
-                                                                        long double A,
-                                                                        long double B);
+// Per function (MathFunction order): the operands of its calls, in the order the
+// frame's pixels compute them.
+using FrameOperands = std::array<std::vector<long double>, kMathFunctionCount>;
 
-// What one call of each function costs on this thread at best, in nanoseconds:
-// the time per call of `rounds` passes over its operands, the calls independent
-// of each other (so that the processor overlaps what it can).
-PerFunction measureCallCosts(
-    const std::array<std::vector<long double>, kMathFunctionCount>& operands, int rounds);
+// The operands that algorithm `algorithm` gives each function in its frame of
+// width x height at phases A and B whose first pixel finds z0 in Z[0] (the frame's
+// terms included).
+FrameOperands frameOperands(int algorithm, int width, int height, long double A, long double B,
+                            double z0);
+
+// The floor of that frame's time on this thread, per function in seconds: its calls on
+// exactly those operands, in that order, the calls independent of each other (so that
+// the processor overlaps what it can, more than the frame itself lets it), the least
+// time of `rounds` passes. Their sum is the floor; nothing else of the frame is in it.
+PerFunction measureFloor(const FrameOperands& operands, int rounds);
 
 // The calls per pixel of algorithm `algorithm` in a frame of width x height at
 // phases A and B whose first pixel finds z0 in Z[0] (the frame's terms included).
 PerFunction countCallsPerPixel(int algorithm, int width, int height, long double A, long double B,
                                double z0);
-
-// The milliseconds that `pixels` pixels of `callsPerPixel` cost at `costs`.
-double floorMilliseconds(const PerFunction& callsPerPixel, const PerFunction& costs,
-                         std::int64_t pixels);
 
 }  // namespace glimmerweave

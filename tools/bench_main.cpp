@@ -3,9 +3,9 @@
 // the median milliseconds per frame with all threads of a pool, with one
 // thread, and with one thread on the standard library's math (the path of
 // processors without x87), with the ratios between them. Beside them: the
-// floor of each algorithm's frame (its sin, cos, ln, sqrt and e^x calls at what
-// each costs on this machine, measured in the same run, for one thread) and what
-// a still frame costs (a tick at Speed 0 after the first frame).
+// floor of each algorithm's frame (its sin, cos, ln, sqrt and e^x calls alone, timed
+// on the very operands that frame gives them, for one thread) and what a still frame
+// costs (a tick at Speed 0 after the first frame).
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -88,14 +88,28 @@ double measureStill(int algorithm, const BenchOptions& options, FramePool& pool,
   return medianTick(*fractals, 1, options.frames, MathBackend::Native, Ticks::AsTheyCome, progress);
 }
 
-// The floor of the benchmark's first frame of `algorithm`: its calls per pixel,
-// counted at the phases the engine starts with, at `costs`.
-double floorOf(int algorithm, const BenchOptions& options, const PerFunction& costs) {
+// Seconds and calls per function, summed over the algorithms measured.
+struct CallTotals {
+  PerFunction seconds{};
+  PerFunction calls{};
+};
+
+// The floor of the benchmark's first frame of `algorithm`, in milliseconds: its
+// calls, on the operands that frame gives them at the phases the engine starts with,
+// measured once untimed and then three times, the least kept. Adds them to `totals`.
+double floorOf(int algorithm, const BenchOptions& options, CallTotals& totals) {
   const auto fractals = benchEngine(algorithm, options, nullptr);
-  const PerFunction calls =
-      countCallsPerPixel(algorithm, options.width, options.height, fractals->state.PhaseA,
-                         fractals->state.PhaseB, fractals->state.IterZ[0]);
-  return floorMilliseconds(calls, costs, std::int64_t{options.width} * options.height);
+  const FrameOperands operands =
+      frameOperands(algorithm, options.width, options.height, fractals->state.PhaseA,
+                    fractals->state.PhaseB, fractals->state.IterZ[0]);
+  const PerFunction seconds = measureFloor(operands, 3);
+  double floor = 0;
+  for (std::size_t f = 0; f < kMathFunctionCount; ++f) {
+    floor += seconds[f];
+    totals.seconds[f] += seconds[f];
+    totals.calls[f] += double(operands[f].size());
+  }
+  return floor * 1e3;
 }
 
 struct Row {
@@ -134,11 +148,7 @@ int main(int argc, char** argv) {
   ProgressReport progress(std::cerr, "glimmerweave-bench: ", "frames",
                           count * (3LL * (options.warmup + options.frames) + 1 + options.frames),
                           {isTerminal(stderr)});
-  // The instructions' costs, on the operands every algorithm gives them in a
-  // small frame at the benchmark's phases.
-  const auto sample = benchEngine(0, options, nullptr);
-  const PerFunction costs =
-      measureCallCosts(sampleOperands(80, 60, sample->state.PhaseA, sample->state.PhaseB), 20);
+  CallTotals totals;
   for (int algorithm = options.first; algorithm <= options.last; ++algorithm) {
     Row row{};
     row.algorithm = algorithm;
@@ -146,7 +156,7 @@ int main(int argc, char** argv) {
     row.oneThread = measure(algorithm, options, nullptr, MathBackend::Native, progress);
     row.portable = measure(algorithm, options, nullptr, MathBackend::Portable, progress);
     row.still = measureStill(algorithm, options, pool, progress);
-    row.floor = floorOf(algorithm, options, costs);
+    row.floor = floorOf(algorithm, options, totals);
     rows.push_back(row);
   }
   progress.finish();
@@ -160,6 +170,10 @@ int main(int argc, char** argv) {
   const double mathSpeedUp =
       geometricMean(rows, [](const Row& row) { return row.portable / row.oneThread; });
   const unsigned hardwareThreads = std::thread::hardware_concurrency();
+  // What one call cost on average over the floors' measurements.
+  PerFunction costs{};
+  for (std::size_t f = 0; f < kMathFunctionCount; ++f)
+    costs[f] = totals.calls[f] > 0 ? totals.seconds[f] / totals.calls[f] * 1e9 : 0;
 
   if (options.json) {
     std::printf(

@@ -1,5 +1,5 @@
-// The benchmark's floor: the calls each algorithm makes per pixel, the operands the
-// functions are timed on, and the sum of calls times costs.
+// The benchmark's floor: the calls each algorithm makes per pixel, and the operands
+// the functions are timed on: the frame's own.
 #include "bench_floor.h"
 
 #include <gtest/gtest.h>
@@ -22,25 +22,21 @@ TEST(BenchFloor, CallsPerPixelAreTheFormulasCallsWithTheFrameTermsSharedOut) {
   EXPECT_EQ(still, (PerFunction{2, 1, 0, 1, 0}));
 }
 
-TEST(BenchFloor, TheTimedOperandsAreEveryAlgorithmsCalls) {
-  const auto operands = sampleOperands(8, 6, 1.0L, 2.0L);
-  PerFunction expected{};
-  for (int algorithm = 0; algorithm < kAlgorithmCount; ++algorithm) {
-    const PerFunction calls = countCallsPerPixel(algorithm, 8, 6, 1.0L, 2.0L, 0.0);
-    for (std::size_t f = 0; f < kMathFunctionCount; ++f) expected[f] += calls[f] * 48;
+TEST(BenchFloor, TheTimedOperandsAreTheFramesOwnCallsInTheirOrder) {
+  for (const int algorithm : {0, 15, 21, 33}) {
+    const FrameOperands operands = frameOperands(algorithm, 8, 6, 1.0L, 2.0L, 0.25);
+    const PerFunction calls = countCallsPerPixel(algorithm, 8, 6, 1.0L, 2.0L, 0.25);
+    const PerFunction seconds = measureFloor(operands, 1);
+    for (std::size_t f = 0; f < kMathFunctionCount; ++f) {
+      EXPECT_DOUBLE_EQ(double(operands[f].size()), calls[f] * 48) << algorithm << ' ' << f;
+      // A function the frame never calls costs it nothing.
+      if (operands[f].empty()) {
+        EXPECT_EQ(seconds[f], 0) << algorithm << ' ' << f;
+      }
+    }
   }
-  for (std::size_t f = 0; f < kMathFunctionCount; ++f) {
-    EXPECT_GT(operands[f].size(), 0u) << mathFunctionName(MathFunction(f));
-    EXPECT_DOUBLE_EQ(double(operands[f].size()), expected[f]) << mathFunctionName(MathFunction(f));
-  }
-}
-
-TEST(BenchFloor, TheFloorIsTheCallsTimesTheirCosts) {
-  const PerFunction calls{2, 1, 0.5, 0, 3};
-  const PerFunction costs{20, 30, 10, 3, 12};
-  // (40 + 30 + 5 + 0 + 36) ns per pixel for 480,000 pixels.
-  EXPECT_DOUBLE_EQ(floorMilliseconds(calls, costs, 800 * 600), 111 * 0.48);
-  EXPECT_DOUBLE_EQ(floorMilliseconds(calls, costs, 0), 0);
+  // Algorithm 15's first sin is step 1's, of the phase A, before any pixel's.
+  EXPECT_EQ(frameOperands(15, 8, 6, 1.0L, 2.0L, 0.0)[0].front(), 1.0L);
 }
 
 }  // namespace
