@@ -1,5 +1,7 @@
 #include "platform/x11/x11_hack.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <memory>
 
@@ -10,6 +12,7 @@
 #include "platform/x11/x11_image_area.h"
 #include "presentation/drawing_area.h"
 #include "presentation/frame_image.h"
+#include "presentation/frame_text.h"
 
 namespace glimmerweave::x11 {
 
@@ -31,14 +34,11 @@ struct HackState {
   // Last, so that it ends (waiting for its frame) before the engine goes.
   std::unique_ptr<FrameThread> frames;
   Clock::time_point frameBegun{};
+  Clock::time_point frameDue{};  // when the tick of the frame being computed was due
 
-  // -fps: the figures, and how they are drawn.
+  // -fps: the figures, drawn into each frame before it is shown.
   bool fps = false;
   FrameRateMeter meter;
-  GC textGc = nullptr;
-  XFontStruct* font = nullptr;
-  unsigned long textForeground = 0;
-  unsigned long textBackground = 0;
 };
 
 namespace {
@@ -58,31 +58,12 @@ bool pixelFormatOf(const XWindowAttributes& attributes, PixelFormat& format) {
   return true;
 }
 
-void setUpFrameRateText(HackState& state, const PixelFormat& format) {
-  state.textForeground = format.pack(255, 255, 255);
-  state.textBackground = format.pack(0, 0, 0);
-  XGCValues values{};
-  values.foreground = state.textForeground;
-  values.background = state.textBackground;
-  values.graphics_exposures = False;
-  state.textGc = XCreateGC(state.display, state.window,
-                           GCForeground | GCBackground | GCGraphicsExposures, &values);
-  // The server's "fixed" font is always there in practice; without it the
-  // GC's default font serves.
-  state.font = XLoadQueryFont(state.display, "fixed");
-  if (state.font) XSetFont(state.display, state.textGc, state.font->fid);
-}
-
-// Draws the -fps figures over the frame, in the lower left corner.
-void drawFrameRate(const HackState& state) {
-  const std::string text = state.meter.text();
-  const int ascent = state.font ? state.font->ascent : 11;
-  const int descent = state.font ? state.font->descent : 2;
-  const int baseline = state.height - 4 - descent;
-  if (baseline - ascent < 0) return;
-  XDrawImageString(state.display, state.window, state.textGc, 4, baseline, text.c_str(),
-                   static_cast<int>(text.size()));
-  XFlush(state.display);
+// The processor time the whole process has used so far, all its threads.
+Clock::duration processorTime() {
+  timespec time{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(time.tv_sec) +
+                                                     std::chrono::nanoseconds(time.tv_nsec));
 }
 
 }  // namespace
@@ -129,7 +110,6 @@ HackState* hackInit(::Display* display, Window window, bool ownWindow, const Hac
   state->area->resize(state->width, state->height);
 
   state->fps = options.fps;
-  if (state->fps) setUpFrameRateText(*state, format);
 
   // An arithmetic error ends the frame at the failing pixel; the partial frame
   // is shown like any other and the next tick goes on.
@@ -138,7 +118,7 @@ HackState* hackInit(::Display* display, Window window, bool ownWindow, const Hac
   return state.release();
 }
 
-bool hackDraw(HackState& state) {
+bool hackDraw(HackState& state, Clock::time_point due) {
   if (!state.ownWindow) {
     // A window that is not ours tells us nothing of its changes unless we ask
     // for its events, which would be taking input from it: its size is read
@@ -157,6 +137,7 @@ bool hackDraw(HackState& state) {
       hackReshape(state, static_cast<int>(width), static_cast<int>(height));
   }
   state.frameBegun = Clock::now();
+  state.frameDue = due;
   state.frames->begin();
   return true;
 }
@@ -172,12 +153,18 @@ bool hackFrameBusy(const HackState& state) {
 void hackFrameDone(HackState& state) {
   state.frames->collect();
   if (state.frames->busy()) return;
-  const unsigned long shownBefore = state.area->shows();
-  PresentFrame(*state.area, state.image, state.fractals->planes);
-  if (!state.fps || state.area->shows() == shownBefore) return;
-  const Clock::time_point now = Clock::now();
-  state.meter.frameShown(now, now - state.frameBegun);
-  drawFrameRate(state);
+  // PresentFrame's steps, with the -fps figures drawn into the frame between
+  // the copy and the load.
+  CopyPlanesToImage(state.fractals->planes, state.image, 0);
+  if (state.fps) drawFrameText(state.image, state.meter.text());
+  ImageArea& area = *state.area;
+  if (!area.IsReady()) return;
+  area.ClearSurface(0);
+  area.LoadImage(state.image);
+  const unsigned long shownBefore = area.shows();
+  area.ShowSurface();
+  if (state.fps && area.shows() != shownBefore)
+    state.meter.frameShown(state.frameDue, Clock::now() - state.frameBegun, processorTime());
 }
 
 void hackReshape(HackState& state, int width, int height) {
@@ -190,10 +177,7 @@ bool hackEvent(HackState& state, const XEvent& event) {
   if (state.area->takeEvent(event)) return true;
   if (event.type == Expose && event.xexpose.window == state.window) {
     // The last frame fills the exposed window again until the next one is ready.
-    if (event.xexpose.count == 0) {
-      state.area->showAgain();
-      if (state.fps) drawFrameRate(state);
-    }
+    if (event.xexpose.count == 0) state.area->showAgain();
     return true;
   }
   return false;
@@ -202,10 +186,6 @@ bool hackEvent(HackState& state, const XEvent& event) {
 bool hackFree(HackState* state) {
   if (!state) return true;
   state->area.reset();
-  if (state->textGc) XFreeGC(state->display, state->textGc);
-  if (state->font) XFreeFont(state->display, state->font);
-  state->textGc = nullptr;
-  state->font = nullptr;
   if (state->frames->busy()) return false;
   delete state;
   return true;

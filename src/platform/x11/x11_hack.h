@@ -7,6 +7,7 @@
 // calls these.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "native_program/hack_options.h"
@@ -23,12 +24,13 @@ struct HackState;
 HackState* hackInit(::Display* display, Window window, bool ownWindow, const HackOptions& options,
                     ErrorTrap& trap, std::string& error);
 
-// A tick: checks a window the program did not make for a new size, then starts
-// computing the frame on the frame thread. False when that window is gone.
-bool hackDraw(HackState& state);
+// A tick, due at `due`: checks a window the program did not make for a new
+// size, then starts computing the frame on the frame thread. False when that
+// window is gone.
+bool hackDraw(HackState& state, std::chrono::steady_clock::time_point due);
 
 // The frame thread's descriptor, readable when the frame started by hackDraw is
-// computed; hackFrameDone then shows it (with the -fps figures over it).
+// computed; hackFrameDone then shows it (with the -fps figures drawn into it).
 int hackFrameFd(const HackState& state);
 bool hackFrameBusy(const HackState& state);
 void hackFrameDone(HackState& state);

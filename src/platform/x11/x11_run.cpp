@@ -145,8 +145,9 @@ void runLoop(Loop& loop) {
     const Clock::time_point now = Clock::now();
     const bool busy = hackFrameBusy(*loop.hack);
     if (!busy && loop.schedule.isDue(now)) {
+      const Clock::time_point due = loop.schedule.nextDue();
       loop.schedule.tickStarted(now);
-      if (!hackDraw(*loop.hack)) break;  // the window we draw in is gone
+      if (!hackDraw(*loop.hack, due)) break;  // the window we draw in is gone
       continue;
     }
 
