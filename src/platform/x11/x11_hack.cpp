@@ -104,9 +104,13 @@ HackState* hackInit(::Display* display, Window window, bool ownWindow, const Hac
   area.visual = attributes.visual;
   area.depth = attributes.depth;
   area.format = format;
-  state->area =
-      std::make_unique<ImageArea>(area, trap, options.sharedMemory,
-                                  options.smooth ? StretchFilter::Smooth : StretchFilter::Nearest);
+  AreaChoices choices;
+  choices.sharedMemory = options.sharedMemory;
+  choices.filter = options.smooth ? StretchFilter::Smooth : StretchFilter::Nearest;
+  choices.frameWidth = state->image.width();
+  choices.frameHeight = state->image.height();
+  choices.pool = state->pool.get();
+  state->area = std::make_unique<ImageArea>(area, trap, choices);
   state->area->resize(state->width, state->height);
 
   state->fps = options.fps;

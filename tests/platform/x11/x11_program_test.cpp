@@ -1,6 +1,7 @@
 // glimmerweave as a process: its bad options, its own window, how it ends (the
 // signals, within 100 ms of SIGTERM, the X connection closing, no shared memory
-// left behind), a 16-bit server, and a run under the real xscreensaver daemon.
+// left behind), a 16-bit server, a server without RENDER, and a run under the
+// real xscreensaver daemon.
 // Nothing here reads the shared display's pixels, so these cases may run
 // beside others; the ones that do are in x11_screen_test.cpp.
 #include <gtest/gtest.h>
@@ -437,6 +438,38 @@ TEST(SharedMemory, IsUsedWhereTheServerOffersItAndPlainImagesServeElsewhere) {
     ASSERT_TRUE(server.started());
     EXPECT_EQ(showStillFrame(server, "localhost" + server.display(), folder), 0);
   }
+}
+
+TEST(WithoutRender, TheFrameIsStretchedOverTheWindowPixelByPixel) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  PrivateServer server("1024x768x24", {"-extension", "RENDER"}, folder);
+  ASSERT_TRUE(server.started());
+  Connection x(server.display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 1000, 750, 0);
+  // Detail 5 is 533 x 400.
+  const RgbImage frame =
+      renderFrame({"--algorithm", "15", "--speed", "0", "--seed", "42", "--phase-a", "1",
+                   "--phase-b", "2", "--width", "533", "--height", "400"},
+                  folder + "/expected.ppm");
+  const RgbImage expected = stretchedNearest(frame, 1000, 750);
+  Child program({programPath(), "-display", server.display(), "-window-id", windowIdText(window.id),
+                 "-detail", "5", "-speed", "0", "-seed", "42", "-phase-a", "1", "-phase-b", "2",
+                 "-algorithm", "15"},
+                {}, {}, folder);
+  RgbImage shown;
+  const bool equal = waitUntil(
+      [&] {
+        shown = readWindow(x.get(), window.id, window.format).colours;
+        return shown.rgb == expected.rgb;
+      },
+      milliseconds(20000));
+  writePpm(folder + "/window.ppm", shown);
+  EXPECT_TRUE(equal) << "the window does not hold the stretched frame (see " << folder
+                     << "); stderr: " << program.errors();
+  program.signal(SIGTERM);
+  EXPECT_EQ(program.waitFor(milliseconds(10000)), 0);
 }
 
 // ---------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 
 #include "x11_test_support.h"
@@ -49,17 +50,19 @@ RgbImage stillFrame(const std::string& folder, int algorithm, int width = 800, i
   return frame;
 }
 
-// Waits until the window holds `expected`; on failure saves what it holds.
-::testing::AssertionResult windowShows(::Display* x, Window window, const PixelFormat& format,
-                                       const RgbImage& expected, const std::string& saveAs,
-                                       milliseconds limit = milliseconds(20000)) {
+// Waits until `compare` finds no pixel of the window wrong; on failure saves
+// what it holds and `expected`.
+::testing::AssertionResult windowMatches(
+    ::Display* x, Window window, const PixelFormat& format,
+    const std::function<std::string(const RgbImage&, int&)>& compare, const RgbImage& expected,
+    const std::string& saveAs, milliseconds limit = milliseconds(20000)) {
   std::string comparison;
   RgbImage actual;
   const bool shown = waitUntil(
       [&] {
         actual = readWindow(x, window, format).colours;
         int differing = 0;
-        comparison = compareImages(actual, expected, differing);
+        comparison = compare(actual, differing);
         return differing == 0;
       },
       limit);
@@ -68,6 +71,30 @@ RgbImage stillFrame(const std::string& folder, int algorithm, int width = 800, i
   writePpm(saveAs + "-expected.ppm", expected);
   return ::testing::AssertionFailure() << "the window is not the expected picture: " << comparison
                                        << " (saved as " << saveAs << "-*.ppm)";
+}
+
+// Waits until the window holds `expected` exactly.
+::testing::AssertionResult windowShows(::Display* x, Window window, const PixelFormat& format,
+                                       const RgbImage& expected, const std::string& saveAs,
+                                       milliseconds limit = milliseconds(20000)) {
+  return windowMatches(
+      x, window, format,
+      [&](const RgbImage& actual, int& differing) {
+        return compareImages(actual, expected, differing);
+      },
+      expected, saveAs, limit);
+}
+
+// Waits until the window holds `frame` as the server stretches it over the window.
+::testing::AssertionResult windowShowsStretched(::Display* x, Window window,
+                                                const PixelFormat& format, const RgbImage& frame,
+                                                bool smooth, const std::string& saveAs) {
+  return windowMatches(
+      x, window, format,
+      [&](const RgbImage& actual, int& differing) {
+        return compareServerStretched(actual, frame, smooth, differing);
+      },
+      frame, saveAs);
 }
 
 std::vector<std::string> programIn(Window window, int algorithm,
@@ -139,17 +166,17 @@ TEST(Stretching, TheFrameCoversTheWindowAndFollowsItsNewSize) {
   const TestWindow window = makeWindow(x.get(), 1024, 768, 0);
   const RgbImage frame = stillFrame(folder, 15);
   Child program(programIn(window.id, 15, {"-detail", "10"}), {}, {}, folder);
-  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, stretchedNearest(frame, 1024, 768),
-                          folder + "/1024x768"))
+  EXPECT_TRUE(
+      windowShowsStretched(x.get(), window.id, window.format, frame, false, folder + "/1024x768"))
       << program.errors();
 
   // The program finds the new size of a window it does not own at its next tick.
   for (const auto& [width, height] : std::vector<std::pair<int, int>>{{640, 480}, {1200, 900}}) {
     XResizeWindow(x.get(), window.id, static_cast<unsigned>(width), static_cast<unsigned>(height));
     XSync(x.get(), False);
-    EXPECT_TRUE(windowShows(x.get(), window.id, window.format,
-                            stretchedNearest(frame, width, height),
-                            folder + "/" + std::to_string(width) + "x" + std::to_string(height)))
+    EXPECT_TRUE(
+        windowShowsStretched(x.get(), window.id, window.format, frame, false,
+                             folder + "/" + std::to_string(width) + "x" + std::to_string(height)))
         << program.errors();
   }
 
@@ -181,8 +208,7 @@ TEST(Stretching, ItsOwnWindowFollowsResizing) {
   EXPECT_TRUE(windowShows(x.get(), window, format, frame, folder + "/800x600"));
   XResizeWindow(x.get(), window, 1000, 700);
   XSync(x.get(), False);
-  EXPECT_TRUE(windowShows(x.get(), window, format, stretchedNearest(frame, 1000, 700),
-                          folder + "/1000x700"))
+  EXPECT_TRUE(windowShowsStretched(x.get(), window, format, frame, false, folder + "/1000x700"))
       << program.errors();
   endProgram(program);
 }
@@ -196,8 +222,8 @@ TEST(Stretching, TheDetailSettingsFrameIsStretchedOverTheWindow) {
   // Detail 5 is 533 x 400.
   const RgbImage frame = stillFrame(folder, 29, 533, 400);
   Child program(programIn(window.id, 29, {"-detail", "5"}), {}, {}, folder);
-  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, stretchedNearest(frame, 800, 600),
-                          folder + "/detail5"))
+  EXPECT_TRUE(
+      windowShowsStretched(x.get(), window.id, window.format, frame, false, folder + "/detail5"))
       << program.errors();
   endProgram(program);
 }
@@ -211,44 +237,15 @@ TEST(Stretching, SmoothStretchingCoversTheWindowWithBlendsOfNeighbouringPixels) 
   // Detail 0 is 267 x 200: every frame pixel spans several window pixels.
   const RgbImage frame = stillFrame(folder, 15, 267, 200);
   Child program(programIn(window.id, 15, {"-detail", "0", "-smooth"}), {}, {}, folder);
-  // Each window pixel lies, colour by colour, between the four frame pixels
-  // around its centre; and the picture is not the nearest-pixel one.
-  const auto blended = [&](const RgbImage& image, std::string& where) {
-    for (int r = 0; r < image.height; ++r) {
-      const double y = std::clamp((r + 0.5) * 200 / 750 - 0.5, 0.0, 199.0);
-      const int y0 = static_cast<int>(y);
-      const int y1 = std::min(y0 + 1, 199);
-      for (int c = 0; c < image.width; ++c) {
-        const double xc = std::clamp((c + 0.5) * 267 / 1000 - 0.5, 0.0, 266.0);
-        const int x0 = static_cast<int>(xc);
-        const int x1 = std::min(x0 + 1, 266);
-        for (int channel = 0; channel < 3; ++channel) {
-          const int corners[] = {frame.at(y0, x0)[channel], frame.at(y0, x1)[channel],
-                                 frame.at(y1, x0)[channel], frame.at(y1, x1)[channel]};
-          const int v = image.at(r, c)[channel];
-          if (v < *std::min_element(corners, corners + 4) ||
-              v > *std::max_element(corners, corners + 4)) {
-            where = "column " + std::to_string(c) + ", row " + std::to_string(r);
-            return false;
-          }
-        }
-      }
-    }
-    return true;
-  };
-  RgbImage actual;
-  std::string where = "not read";
-  const bool shown = waitUntil(
-      [&] {
-        actual = readWindow(x.get(), window.id, window.format).colours;
-        return actual.width == 1000 && litShare(actual) > 0.5 && blended(actual, where);
-      },
-      milliseconds(20000));
+  // Each window pixel lies, colour by colour, between the frame pixels around
+  // its centre; and the picture is not the nearest-pixel one.
+  EXPECT_TRUE(
+      windowShowsStretched(x.get(), window.id, window.format, frame, true, folder + "/smooth"))
+      << program.errors();
+  const RgbImage actual = readWindow(x.get(), window.id, window.format).colours;
   writePpm(folder + "/smooth-window.ppm", actual);
-  EXPECT_TRUE(shown) << "not a blend of the frame's pixels at " << where << "; "
-                     << program.errors();
   int differing = 0;
-  compareImages(actual, stretchedNearest(frame, 1000, 750), differing);
+  compareServerStretched(actual, frame, false, differing);
   EXPECT_GT(differing, 100000) << "the smooth picture is the nearest-pixel one";
   endProgram(program);
 }

@@ -482,6 +482,56 @@ RgbImage stretchedNearest(const RgbImage& image, int width, int height) {
   return out;
 }
 
+namespace {
+
+// The frame pixels, in one direction, that RENDER may take window pixel
+// `index` from: the one under its centre (and the next, smooth), widened by
+// the fixed-point error, a 65536th of a frame pixel per window pixel.
+std::pair<int, int> serverSources(int index, int frameSize, int windowSize, bool smooth) {
+  const double centre = (index + 0.5) * frameSize / windowSize - (smooth ? 0.5 : 0.0);
+  const double slack = (index + 1) / 65536.0;
+  const int first = static_cast<int>(std::floor(centre - slack));
+  const int last = static_cast<int>(std::floor(centre + slack)) + (smooth ? 1 : 0);
+  return {std::clamp(first, 0, frameSize - 1), std::clamp(last, 0, frameSize - 1)};
+}
+
+}  // namespace
+
+std::string compareServerStretched(const RgbImage& actual, const RgbImage& frame, bool smooth,
+                                   int& differing) {
+  differing = 0;
+  std::string first;
+  for (int r = 0; r < actual.height; ++r) {
+    const auto [top, bottom] = serverSources(r, frame.height, actual.height, smooth);
+    for (int c = 0; c < actual.width; ++c) {
+      const auto [left, right] = serverSources(c, frame.width, actual.width, smooth);
+      const std::uint8_t* pixel = actual.at(r, c);
+      bool matches = false;
+      if (smooth) {
+        matches = true;
+        for (int channel = 0; channel < 3; ++channel) {
+          int low = 255;
+          int high = 0;
+          for (int sr = top; sr <= bottom; ++sr)
+            for (int sc = left; sc <= right; ++sc) {
+              low = std::min<int>(low, frame.at(sr, sc)[channel]);
+              high = std::max<int>(high, frame.at(sr, sc)[channel]);
+            }
+          matches = matches && pixel[channel] >= low && pixel[channel] <= high;
+        }
+      } else {
+        for (int sr = top; sr <= bottom && !matches; ++sr)
+          for (int sc = left; sc <= right && !matches; ++sc)
+            matches = std::equal(pixel, pixel + 3, frame.at(sr, sc));
+      }
+      if (matches) continue;
+      if (differing++ == 0)
+        first = "first at column " + std::to_string(c) + ", row " + std::to_string(r);
+    }
+  }
+  return differing == 0 ? "equal" : std::to_string(differing) + " pixels differ; " + first;
+}
+
 std::string compareImages(const RgbImage& actual, const RgbImage& expected, int& differing) {
   differing = 0;
   if (actual.width != expected.width || actual.height != expected.height) {

@@ -191,6 +191,15 @@ RgbImage renderFrame(const std::vector<std::string>& options, const std::string&
 // under the target pixel's centre (worked out independently of the program).
 RgbImage stretchedNearest(const RgbImage& image, int width, int height);
 
+// How many pixels of a window differ from `frame` as RENDER stretches it over
+// the window (nearest pixel, or bilinear with `smooth`), and a description of
+// the first. Where RENDER's 16.16 fixed-point arithmetic can move a pixel's
+// centre across the edge between two frame pixels (the error grows with the
+// distance from the window's corner), either of them is right; a smooth pixel
+// lies, colour by colour, between those around its centre.
+std::string compareServerStretched(const RgbImage& actual, const RgbImage& frame, bool smooth,
+                                   int& differing);
+
 // How many pixels differ, and a description of the first.
 std::string compareImages(const RgbImage& actual, const RgbImage& expected, int& differing);
 
