@@ -22,7 +22,6 @@ using Clock = std::chrono::steady_clock;
 struct HackState {
   ::Display* display = nullptr;
   Window window = 0;
-  bool ownWindow = false;
   int width = 0;
   int height = 0;
 
@@ -71,8 +70,8 @@ Clock::duration processorTime() {
 // ---------------------------------------------------------------------------
 // The hack's callbacks
 
-HackState* hackInit(::Display* display, Window window, bool ownWindow, const HackOptions& options,
-                    ErrorTrap& trap, std::string& error) {
+HackState* hackInit(::Display* display, Window window, const HackOptions& options, ErrorTrap& trap,
+                    std::string& error) {
   XWindowAttributes attributes{};
   if (XGetWindowAttributes(display, window, &attributes) == 0) {
     error = "there is no such window";
@@ -88,7 +87,6 @@ HackState* hackInit(::Display* display, Window window, bool ownWindow, const Hac
   auto state = std::make_unique<HackState>();
   state->display = display;
   state->window = window;
-  state->ownWindow = ownWindow;
   state->width = attributes.width;
   state->height = attributes.height;
 
@@ -122,28 +120,10 @@ HackState* hackInit(::Display* display, Window window, bool ownWindow, const Hac
   return state.release();
 }
 
-bool hackDraw(HackState& state, Clock::time_point due) {
-  if (!state.ownWindow) {
-    // A window that is not ours tells us nothing of its changes unless we ask
-    // for its events, which would be taking input from it: its size is read
-    // at every tick instead.
-    Window root = 0;
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    if (XGetGeometry(state.display, state.window, &root, &x, &y, &width, &height, &border,
-                     &depth) == 0)
-      return false;
-    if (static_cast<int>(width) != state.width || static_cast<int>(height) != state.height)
-      hackReshape(state, static_cast<int>(width), static_cast<int>(height));
-  }
+void hackDraw(HackState& state, Clock::time_point due) {
   state.frameBegun = Clock::now();
   state.frameDue = due;
   state.frames->begin();
-  return true;
 }
 
 int hackFrameFd(const HackState& state) {

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "x11_test_support.h"
@@ -180,15 +181,18 @@ TEST(Stretching, TheFrameCoversTheWindowAndFollowsItsNewSize) {
         << program.errors();
   }
 
-  // A window it did not make: never moved, resized or listened to.
+  // A window it did not make: never moved or resized, and no input taken from
+  // it (it follows only the window's visibility and structure).
   XWindowAttributes attributes{};
   ASSERT_NE(XGetWindowAttributes(x.get(), window.id, &attributes), 0);
   EXPECT_EQ(attributes.width, 1200);
   EXPECT_EQ(attributes.height, 900);
   EXPECT_EQ(attributes.x, 0);
   EXPECT_EQ(attributes.y, 0);
-  EXPECT_EQ(attributes.all_event_masks, attributes.your_event_mask)
-      << "another client selected events on the window";
+  EXPECT_EQ(attributes.all_event_masks & ~attributes.your_event_mask &
+                ~(VisibilityChangeMask | StructureNotifyMask),
+            0)
+      << "another client selected input on the window";
   endProgram(program);
   EXPECT_NE(XGetWindowAttributes(x.get(), window.id, &attributes), 0) << "the window is gone";
 }
@@ -253,61 +257,71 @@ TEST(Stretching, SmoothStretchingCoversTheWindowWithBlendsOfNeighbouringPixels) 
 // ---------------------------------------------------------------------------
 // Ticking
 
-TEST(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
-  ASSERT_TRUE(displayGiven());
-  const std::string folder = caseFolder();
-  Connection x(display());
-  ASSERT_TRUE(x);
-  // A quick algorithm at Detail 0 (267 x 200) in a window of the frame's size.
-  const TestWindow window = makeWindow(x.get(), 267, 200, 0);
-  const std::vector<std::string> start = {"-algorithm", "29",       "-speed",  "5",        "-seed",
-                                          "42",         "-phase-a", "1",       "-phase-b", "2",
-                                          "-step-a",    "0.05",     "-step-b", "0.05"};
-  // The frames of ticks 1 to 200, as the renderer computes them one after another.
-  constexpr int kFrames = 200;
-  std::vector<std::string> options = {"--width", "267",      "--height",
-                                      "200",     "--frames", std::to_string(kFrames)};
-  // The renderer spells the same options with two dashes.
-  for (const std::string& word : start) options.push_back(word[0] == '-' ? "-" + word : word);
-  const Outcome rendered = runCommand(
-      [&] {
-        std::vector<std::string> argv = {rendererPath()};
-        argv.insert(argv.end(), options.begin(), options.end());
-        argv.insert(argv.end(), {"--output", folder + "/tick.ppm"});
-        return argv;
-      }(),
-      folder);
-  ASSERT_EQ(rendered.status, 0) << rendered.errors;
-  std::vector<RgbImage> ticks;
-  for (int frame = 0; frame < kFrames; ++frame) {
-    char name[32];
-    std::snprintf(name, sizeof name, "/tick%04d.ppm", frame);
-    ticks.push_back(readPpm(folder + name));
-    ASSERT_EQ(ticks.back().width, 267) << name;
+// A quick algorithm at Detail 0 (267 x 200), moving at speed 5, in a window of
+// the frame's size, with the renderer's frames of its first ticks to tell
+// which tick the window shows.
+class Ticking : public ::testing::Test {
+ protected:
+  static constexpr int kFrames = 200;
+
+  void SetUp() override {
+    ASSERT_TRUE(displayGiven());
+    folder_ = caseFolder();
+    x_ = std::make_unique<Connection>(display());
+    ASSERT_TRUE(*x_);
+    window_ = makeWindow(x_->get(), 267, 200, 0);
+    const std::vector<std::string> start = {"-algorithm", "29",  "-speed",   "5", "-seed",   "42",
+                                            "-phase-a",   "1",   "-phase-b", "2", "-step-a", "0.05",
+                                            "-step-b",    "0.05"};
+    // The frames of ticks 1 to kFrames, as the renderer computes them one
+    // after another; it spells the same options with two dashes.
+    std::vector<std::string> render = {
+        rendererPath(), "--width", "267", "--height", "200", "--frames", std::to_string(kFrames)};
+    for (const std::string& word : start) render.push_back(word[0] == '-' ? "-" + word : word);
+    render.insert(render.end(), {"--output", folder_ + "/tick.ppm"});
+    const Outcome rendered = runCommand(render, folder_);
+    ASSERT_EQ(rendered.status, 0) << rendered.errors;
+    for (int frame = 0; frame < kFrames; ++frame) {
+      char name[32];
+      std::snprintf(name, sizeof name, "/tick%04d.ppm", frame);
+      ticks_.push_back(readPpm(folder_ + name));
+      ASSERT_EQ(ticks_.back().width, 267) << name;
+    }
+    std::vector<std::string> argv = {programPath(), "-window-id", windowIdText(window_.id),
+                                     "-detail", "0"};
+    argv.insert(argv.end(), start.begin(), start.end());
+    program_ = std::make_unique<Child>(argv, std::vector<std::string>{}, std::vector<std::string>{},
+                                       folder_);
   }
 
-  std::vector<std::string> argv = {programPath(), "-window-id", windowIdText(window.id), "-detail",
-                                   "0"};
-  argv.insert(argv.end(), start.begin(), start.end());
-  Child program(argv, {}, {}, folder);
-  // The tick whose frame the window shows now, and when it was read.
-  const auto shownTick = [&](Clock::time_point& when) {
+  // The tick whose frame the window shows now (-1: none of the first
+  // kFrames within 3 s), and when it was read.
+  int shownTick(Clock::time_point& when) {
     int tick = -1;
     waitUntil(
         [&] {
           when = Clock::now();
-          const RgbImage shown = readWindow(x.get(), window.id, window.format).colours;
+          const RgbImage shown = readWindow(x_->get(), window_.id, window_.format).colours;
           for (int k = 0; k < kFrames && tick < 0; ++k)
-            if (shown.rgb == ticks[std::size_t(k)].rgb) tick = k + 1;
+            if (shown.rgb == ticks_[std::size_t(k)].rgb) tick = k + 1;
           return tick > 0;
         },
         milliseconds(3000));
     return tick;
-  };
+  }
+
+  std::string folder_;
+  std::unique_ptr<Connection> x_;
+  TestWindow window_;
+  std::vector<RgbImage> ticks_;
+  std::unique_ptr<Child> program_;
+};
+
+TEST_F(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
   Clock::time_point first{};
   const int firstTick = shownTick(first);
   ASSERT_GT(firstTick, 0) << "the window shows none of the first " << kFrames << " frames; "
-                          << program.errors();
+                          << program_->errors();
   std::this_thread::sleep_for(milliseconds(2000));
   Clock::time_point second{};
   const int secondTick = shownTick(second);
@@ -321,8 +335,50 @@ TEST(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
   // keep up, which must still give at least half the ticks.
   EXPECT_LE(secondTick - firstTick, ticks40 + 2) << "in " << seconds << " s";
   EXPECT_GE(secondTick - firstTick, ticks40 / 2) << "in " << seconds << " s";
-  endProgram(program);
+  endProgram(*program_);
 }
+
+// Hidden by unmapping the window (false) or by covering it with another (true):
+// no frame is computed, and shown again it goes on from the tick it stood at.
+class Hidden : public Ticking, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(Hidden, NoFrameIsComputedAndTheAnimationGoesOnWhereItStood) {
+  ::Display* x = x_->get();
+  Clock::time_point when{};
+  ASSERT_GT(shownTick(when), 0) << program_->errors();
+  // The control: seen, the process computes.
+  const long long seenFrom = processCpuTicks(program_->pid());
+  EXPECT_TRUE(waitUntil([&] { return processCpuTicks(program_->pid()) >= seenFrom + 10; },
+                        milliseconds(10000)))
+      << "the program computes nothing while seen";
+  const int before = shownTick(when);
+  ASSERT_GT(before, 0);
+  Window cover = 0;
+  if (GetParam())
+    cover = makeWindow(x, 400, 300, 0).id;
+  else
+    XUnmapWindow(x, window_.id);
+  XSync(x, False);
+  // A frame begun before may still end; then nothing, for 2 s (2.5 s: 62 ticks).
+  std::this_thread::sleep_for(milliseconds(500));
+  const long long hiddenFrom = processCpuTicks(program_->pid());
+  std::this_thread::sleep_for(milliseconds(2000));
+  EXPECT_LE(processCpuTicks(program_->pid()) - hiddenFrom, 1) << "processor time used while hidden";
+  if (GetParam())
+    XDestroyWindow(x, cover);
+  else
+    XMapWindow(x, window_.id);
+  XSync(x, False);
+  const int after = shownTick(when);
+  EXPECT_GT(after, before) << "no new frame once shown again";
+  EXPECT_LT(after, before + 25) << "the animation went on while hidden";
+  endProgram(*program_);
+}
+
+INSTANTIATE_TEST_SUITE_P(ItsWindow, Hidden, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& covered) {
+                           return covered.param ? "Covered" : "Unmapped";
+                         });
 
 // ---------------------------------------------------------------------------
 // Over the frame

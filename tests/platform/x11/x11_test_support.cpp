@@ -199,8 +199,11 @@ int sharedMemorySegmentsOf(pid_t pid) {
   return count;
 }
 
-long long threadCpuTicks(pid_t pid, pid_t thread) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/task/" + std::to_string(thread) + "/stat");
+namespace {
+
+// utime + stime of a /proc stat file.
+long long cpuTicksIn(const std::string& path) {
+  std::ifstream file(path);
   std::string line;
   std::getline(file, line);
   // The fields after the command's closing parenthesis start with the third,
@@ -216,6 +219,16 @@ long long threadCpuTicks(pid_t pid, pid_t thread) {
     if (number == 15) stime = std::stoll(field);
   }
   return utime < 0 || stime < 0 ? -1 : utime + stime;
+}
+
+}  // namespace
+
+long long threadCpuTicks(pid_t pid, pid_t thread) {
+  return cpuTicksIn("/proc/" + std::to_string(pid) + "/task/" + std::to_string(thread) + "/stat");
+}
+
+long long processCpuTicks(pid_t pid) {
+  return cpuTicksIn("/proc/" + std::to_string(pid) + "/stat");
 }
 
 std::vector<pid_t> processesRunning(const std::string& path) {

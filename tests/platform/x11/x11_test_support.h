@@ -90,6 +90,10 @@ int sharedMemorySegmentsOf(pid_t pid);
 // process `pid` has used so far; -1 when it cannot be read.
 long long threadCpuTicks(pid_t pid, pid_t thread);
 
+// The processor time (user and system, in clock ticks) that all threads of
+// process `pid` have used so far; -1 when it cannot be read.
+long long processCpuTicks(pid_t pid);
+
 // The processes whose program is the file `path`.
 std::vector<pid_t> processesRunning(const std::string& path);
 
