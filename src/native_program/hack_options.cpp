@@ -55,8 +55,9 @@ constexpr const char* kUsage =
     "Wayland when $WAYLAND_DISPLAY or $WAYLAND_SOCKET is set (then X if Wayland cannot\n"
     "be reached); otherwise X.\n"
     "\n"
-    "Exit status: 0 when it ends (a key, its window closed, SIGTERM, SIGINT, SIGHUP,\n"
-    "or the display's connection closed), 1 when it cannot draw, 2 for a bad option.\n";
+    "Exit status: 0 when it ends (a key, its window closed, or the display's\n"
+    "connection closed), 1 when it cannot draw, 2 for a bad option. SIGTERM, SIGINT\n"
+    "and SIGHUP end it, after cleaning up, by the signal itself.\n";
 
 // An option that takes a whole number within a range.
 struct IntegerOption {

@@ -13,7 +13,8 @@
 // callback. A compositor that stops asking (an output asleep, a hidden window)
 // gets no frames, and nothing is computed: the animation goes on where it stood
 // when one asks again. A key, -saver's button or pointer movement, the window's
-// closing, a signal or the compositor's end ends the loop.
+// closing, a signal or the compositor's end ends the loop (after a signal, the
+// program's entry ends the process by it once everything is released).
 //
 // All the run's state is one struct, Run, with one Output per wl_output and one
 // Surface per surface drawn on.
@@ -21,7 +22,6 @@
 
 #include <fractional-scale-v1-client-protocol.h>
 #include <poll.h>
-#include <sys/signalfd.h>
 #include <time.h>
 #include <unistd.h>
 #include <viewporter-client-protocol.h>
@@ -756,10 +756,8 @@ void loop(Run& run, int signals) {
     } else {
       wl_display_cancel_read(run.display);
     }
-    if (fds[1].revents != 0) {
-      signalfd_siginfo info{};
-      if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) run.end(kExitOk);
-    }
+    // A signal ends the run; the entry reads which, after the cleaning up.
+    if (fds[1].revents != 0) run.end(kExitOk);
   }
 }
 

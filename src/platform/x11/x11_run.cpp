@@ -17,12 +17,11 @@
 // seen again, when the next tick is due at once. A key press or
 // WM_DELETE_WINDOW on its own window, a signal, or the window's destruction
 // ends the loop; the X connection closing ends the process at once. At the end
-// the X resources go first, then the rest (see hackFree).
+// the X resources go first, then the rest (see hackFree); the entry then ends
+// the process by the signal that ended the run.
 #include "platform/x11/x11_run.h"
 
 #include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -222,10 +221,8 @@ void runLoop(Loop& loop) {
     }
     for (auto& fd : fds) fd.revents = 0;
     if (ppoll(fds, 3, timeout, nullptr) < 0) continue;  // EINTR: look again
-    if (fds[1].revents != 0) {
-      signalfd_siginfo info{};
-      if (read(loop.signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) break;
-    }
+    // A signal ends the run; the entry reads which, after the cleaning up.
+    if (fds[1].revents != 0) break;
     if (fds[2].revents != 0) hackFrameDone(*loop.hack);
     // An X connection closed by the server shows as POLLHUP or as a readable
     // end of file; XPending at the top of the loop finds it.
@@ -306,11 +303,8 @@ FrontEndOutcome run(const HackOptions& options, const HackWindow& choice, int si
   }
   XCloseDisplay(display);
   // A frame was still being computed: its thread and the engine stay as they
-  // are, and the process ends here rather than wait for the frame.
-  if (!freed) {
-    if (!outcome.error.empty()) std::fprintf(stderr, "glimmerweave: %s\n", outcome.error.c_str());
-    std::_Exit(outcome.status);
-  }
+  // are, and the entry ends the process at once rather than wait for the frame.
+  outcome.frameLeftRunning = !freed;
   return outcome;
 }
 

@@ -108,8 +108,7 @@ std::vector<std::string> programIn(Window window, int algorithm,
 }
 
 void endProgram(Child& program) {
-  program.signal(SIGTERM);
-  EXPECT_EQ(program.waitFor(milliseconds(10000)), 0) << program.errors();
+  EXPECT_TRUE(diesOf(program, SIGTERM));
 }
 
 // ---------------------------------------------------------------------------

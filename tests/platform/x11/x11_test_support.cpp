@@ -147,6 +147,7 @@ std::optional<int> Child::waitFor(milliseconds limit) {
     const pid_t done = waitpid(pid_, &raw, WNOHANG);
     if (done == pid_) {
       status_ = statusOf(raw);
+      endingSignal_ = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
       return status_;
     }
     if (done < 0) {
@@ -168,6 +169,17 @@ std::string Child::output() const {
 
 std::string Child::errors() const {
   return readText(errPath_);
+}
+
+::testing::AssertionResult diesOf(Child& child, int number) {
+  child.signal(number);
+  const std::optional<int> status = child.waitFor(milliseconds(10000));
+  if (child.endingSignal() == number) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "not ended by " << strsignal(number) << ": "
+         << (status ? "status " + std::to_string(*status) : std::string("still running"))
+         << (child.endingSignal() == 0 ? " (an exit)" : " (a signal)")
+         << "; stderr: " << child.errors();
 }
 
 Outcome runCommand(const std::vector<std::string>& argv, const std::string& folder,

@@ -58,6 +58,9 @@ class Child {
   // Waits up to `limit` for the end; the exit status, or 128 + the signal that
   // ended it; none while it still runs.
   std::optional<int> waitFor(milliseconds limit);
+  // The signal that ended it (its death, not an exit status of 128 + n); 0
+  // when it exited or still runs.
+  int endingSignal() const { return endingSignal_; }
   void signal(int number);
   // What it wrote (with a folder).
   std::string output() const;
@@ -67,9 +70,14 @@ class Child {
   pid_t pid_ = -1;
   bool ownGroup_ = false;
   std::optional<int> status_;
+  int endingSignal_ = 0;
   std::string outPath_;
   std::string errPath_;
 };
+
+// Sends `number` to the child and waits up to 10 s for it to die of that
+// signal, as xscreensaver expects of its programs.
+::testing::AssertionResult diesOf(Child& child, int number);
 
 struct Outcome {
   int status = -1;  // -1: did not end within the limit
