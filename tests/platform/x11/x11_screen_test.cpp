@@ -1,8 +1,9 @@
 // What glimmerweave puts in a window, read back from the display: the frame of
 // glimmerweave-render for the same options byte for byte (at depths 24 and 32,
 // with and without shared memory), stretched over windows of other sizes and
-// following their new sizes, the Detail setting's frame, the -fps figures drawn
-// over it, and a frame with an arithmetic error. These cases read the shared
+// following their new sizes, the Detail setting's frame, no frame computed
+// while the window is hidden, the -fps figures drawn into the frame, and a
+// frame with an arithmetic error. These cases read the shared
 // display's pixels, so they run one at a time.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -10,8 +11,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
-#include <memory>
 #include <thread>
 
 #include "x11_test_support.h"
@@ -51,19 +50,25 @@ RgbImage stillFrame(const std::string& folder, int algorithm, int width = 800, i
   return frame;
 }
 
-// Waits until `compare` finds no pixel of the window wrong; on failure saves
-// what it holds and `expected`.
-::testing::AssertionResult windowMatches(
-    ::Display* x, Window window, const PixelFormat& format,
-    const std::function<std::string(const RgbImage&, int&)>& compare, const RgbImage& expected,
-    const std::string& saveAs, milliseconds limit = milliseconds(20000)) {
+// Whether a window is to hold a frame as it is, or as the server stretches it.
+enum class ByServer : std::uint8_t { No, Nearest, Smooth };
+
+// Waits until the window holds `expected` (stretched over it by the server,
+// unless ByServer::No); on failure saves what it holds.
+::testing::AssertionResult windowShows(::Display* x, Window window, const PixelFormat& format,
+                                       const RgbImage& expected, const std::string& saveAs,
+                                       ByServer stretched = ByServer::No,
+                                       milliseconds limit = milliseconds(20000)) {
   std::string comparison;
   RgbImage actual;
   const bool shown = waitUntil(
       [&] {
         actual = readWindow(x, window, format).colours;
         int differing = 0;
-        comparison = compare(actual, differing);
+        comparison = stretched == ByServer::No
+                         ? compareImages(actual, expected, differing)
+                         : compareServerStretched(actual, expected, stretched == ByServer::Smooth,
+                                                  differing);
         return differing == 0;
       },
       limit);
@@ -72,30 +77,6 @@ RgbImage stillFrame(const std::string& folder, int algorithm, int width = 800, i
   writePpm(saveAs + "-expected.ppm", expected);
   return ::testing::AssertionFailure() << "the window is not the expected picture: " << comparison
                                        << " (saved as " << saveAs << "-*.ppm)";
-}
-
-// Waits until the window holds `expected` exactly.
-::testing::AssertionResult windowShows(::Display* x, Window window, const PixelFormat& format,
-                                       const RgbImage& expected, const std::string& saveAs,
-                                       milliseconds limit = milliseconds(20000)) {
-  return windowMatches(
-      x, window, format,
-      [&](const RgbImage& actual, int& differing) {
-        return compareImages(actual, expected, differing);
-      },
-      expected, saveAs, limit);
-}
-
-// Waits until the window holds `frame` as the server stretches it over the window.
-::testing::AssertionResult windowShowsStretched(::Display* x, Window window,
-                                                const PixelFormat& format, const RgbImage& frame,
-                                                bool smooth, const std::string& saveAs) {
-  return windowMatches(
-      x, window, format,
-      [&](const RgbImage& actual, int& differing) {
-        return compareServerStretched(actual, frame, smooth, differing);
-      },
-      frame, saveAs);
 }
 
 std::vector<std::string> programIn(Window window, int algorithm,
@@ -166,17 +147,17 @@ TEST(Stretching, TheFrameCoversTheWindowAndFollowsItsNewSize) {
   const TestWindow window = makeWindow(x.get(), 1024, 768, 0);
   const RgbImage frame = stillFrame(folder, 15);
   Child program(programIn(window.id, 15, {"-detail", "10"}), {}, {}, folder);
-  EXPECT_TRUE(
-      windowShowsStretched(x.get(), window.id, window.format, frame, false, folder + "/1024x768"))
+  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame, folder + "/1024x768",
+                          ByServer::Nearest))
       << program.errors();
 
   // The program finds the new size of a window it does not own at its next tick.
   for (const auto& [width, height] : std::vector<std::pair<int, int>>{{640, 480}, {1200, 900}}) {
     XResizeWindow(x.get(), window.id, static_cast<unsigned>(width), static_cast<unsigned>(height));
     XSync(x.get(), False);
-    EXPECT_TRUE(
-        windowShowsStretched(x.get(), window.id, window.format, frame, false,
-                             folder + "/" + std::to_string(width) + "x" + std::to_string(height)))
+    EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame,
+                            folder + "/" + std::to_string(width) + "x" + std::to_string(height),
+                            ByServer::Nearest))
         << program.errors();
   }
 
@@ -211,7 +192,7 @@ TEST(Stretching, ItsOwnWindowFollowsResizing) {
   EXPECT_TRUE(windowShows(x.get(), window, format, frame, folder + "/800x600"));
   XResizeWindow(x.get(), window, 1000, 700);
   XSync(x.get(), False);
-  EXPECT_TRUE(windowShowsStretched(x.get(), window, format, frame, false, folder + "/1000x700"))
+  EXPECT_TRUE(windowShows(x.get(), window, format, frame, folder + "/1000x700", ByServer::Nearest))
       << program.errors();
   endProgram(program);
 }
@@ -226,7 +207,7 @@ TEST(Stretching, TheDetailSettingsFrameIsStretchedOverTheWindow) {
   const RgbImage frame = stillFrame(folder, 29, 533, 400);
   Child program(programIn(window.id, 29, {"-detail", "5"}), {}, {}, folder);
   EXPECT_TRUE(
-      windowShowsStretched(x.get(), window.id, window.format, frame, false, folder + "/detail5"))
+      windowShows(x.get(), window.id, window.format, frame, folder + "/detail5", ByServer::Nearest))
       << program.errors();
   endProgram(program);
 }
@@ -243,7 +224,7 @@ TEST(Stretching, SmoothStretchingCoversTheWindowWithBlendsOfNeighbouringPixels) 
   // Each window pixel lies, colour by colour, between the frame pixels around
   // its centre; and the picture is not the nearest-pixel one.
   EXPECT_TRUE(
-      windowShowsStretched(x.get(), window.id, window.format, frame, true, folder + "/smooth"))
+      windowShows(x.get(), window.id, window.format, frame, folder + "/smooth", ByServer::Smooth))
       << program.errors();
   const RgbImage actual = readWindow(x.get(), window.id, window.format).colours;
   writePpm(folder + "/smooth-window.ppm", actual);
@@ -256,71 +237,61 @@ TEST(Stretching, SmoothStretchingCoversTheWindowWithBlendsOfNeighbouringPixels) 
 // ---------------------------------------------------------------------------
 // Ticking
 
-// A quick algorithm at Detail 0 (267 x 200), moving at speed 5, in a window of
-// the frame's size, with the renderer's frames of its first ticks to tell
-// which tick the window shows.
-class Ticking : public ::testing::Test {
- protected:
-  static constexpr int kFrames = 200;
-
-  void SetUp() override {
-    ASSERT_TRUE(displayGiven());
-    folder_ = caseFolder();
-    x_ = std::make_unique<Connection>(display());
-    ASSERT_TRUE(*x_);
-    window_ = makeWindow(x_->get(), 267, 200, 0);
-    const std::vector<std::string> start = {"-algorithm", "29",  "-speed",   "5", "-seed",   "42",
-                                            "-phase-a",   "1",   "-phase-b", "2", "-step-a", "0.05",
-                                            "-step-b",    "0.05"};
-    // The frames of ticks 1 to kFrames, as the renderer computes them one
-    // after another; it spells the same options with two dashes.
-    std::vector<std::string> render = {
-        rendererPath(), "--width", "267", "--height", "200", "--frames", std::to_string(kFrames)};
-    for (const std::string& word : start) render.push_back(word[0] == '-' ? "-" + word : word);
-    render.insert(render.end(), {"--output", folder_ + "/tick.ppm"});
-    const Outcome rendered = runCommand(render, folder_);
-    ASSERT_EQ(rendered.status, 0) << rendered.errors;
-    for (int frame = 0; frame < kFrames; ++frame) {
-      char name[32];
-      std::snprintf(name, sizeof name, "/tick%04d.ppm", frame);
-      ticks_.push_back(readPpm(folder_ + name));
-      ASSERT_EQ(ticks_.back().width, 267) << name;
-    }
-    std::vector<std::string> argv = {programPath(), "-window-id", windowIdText(window_.id),
-                                     "-detail", "0"};
-    argv.insert(argv.end(), start.begin(), start.end());
-    program_ = std::make_unique<Child>(argv, std::vector<std::string>{}, std::vector<std::string>{},
-                                       folder_);
+TEST(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  // A quick algorithm at Detail 0 (267 x 200) in a window of the frame's size.
+  const TestWindow window = makeWindow(x.get(), 267, 200, 0);
+  const std::vector<std::string> start = {"-algorithm", "29",       "-speed",  "5",        "-seed",
+                                          "42",         "-phase-a", "1",       "-phase-b", "2",
+                                          "-step-a",    "0.05",     "-step-b", "0.05"};
+  // The frames of ticks 1 to 200, as the renderer computes them one after another.
+  constexpr int kFrames = 200;
+  std::vector<std::string> options = {"--width", "267",      "--height",
+                                      "200",     "--frames", std::to_string(kFrames)};
+  // The renderer spells the same options with two dashes.
+  for (const std::string& word : start) options.push_back(word[0] == '-' ? "-" + word : word);
+  const Outcome rendered = runCommand(
+      [&] {
+        std::vector<std::string> argv = {rendererPath()};
+        argv.insert(argv.end(), options.begin(), options.end());
+        argv.insert(argv.end(), {"--output", folder + "/tick.ppm"});
+        return argv;
+      }(),
+      folder);
+  ASSERT_EQ(rendered.status, 0) << rendered.errors;
+  std::vector<RgbImage> ticks;
+  for (int frame = 0; frame < kFrames; ++frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/tick%04d.ppm", frame);
+    ticks.push_back(readPpm(folder + name));
+    ASSERT_EQ(ticks.back().width, 267) << name;
   }
 
-  // The tick whose frame the window shows now (-1: none of the first
-  // kFrames within 3 s), and when it was read.
-  int shownTick(Clock::time_point& when) {
+  std::vector<std::string> argv = {programPath(), "-window-id", windowIdText(window.id), "-detail",
+                                   "0"};
+  argv.insert(argv.end(), start.begin(), start.end());
+  Child program(argv, {}, {}, folder);
+  // The tick whose frame the window shows now, and when it was read.
+  const auto shownTick = [&](Clock::time_point& when) {
     int tick = -1;
     waitUntil(
         [&] {
           when = Clock::now();
-          const RgbImage shown = readWindow(x_->get(), window_.id, window_.format).colours;
+          const RgbImage shown = readWindow(x.get(), window.id, window.format).colours;
           for (int k = 0; k < kFrames && tick < 0; ++k)
-            if (shown.rgb == ticks_[std::size_t(k)].rgb) tick = k + 1;
+            if (shown.rgb == ticks[std::size_t(k)].rgb) tick = k + 1;
           return tick > 0;
         },
         milliseconds(3000));
     return tick;
-  }
-
-  std::string folder_;
-  std::unique_ptr<Connection> x_;
-  TestWindow window_;
-  std::vector<RgbImage> ticks_;
-  std::unique_ptr<Child> program_;
-};
-
-TEST_F(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
+  };
   Clock::time_point first{};
   const int firstTick = shownTick(first);
   ASSERT_GT(firstTick, 0) << "the window shows none of the first " << kFrames << " frames; "
-                          << program_->errors();
+                          << program.errors();
   std::this_thread::sleep_for(milliseconds(2000));
   Clock::time_point second{};
   const int secondTick = shownTick(second);
@@ -334,44 +305,48 @@ TEST_F(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
   // keep up, which must still give at least half the ticks.
   EXPECT_LE(secondTick - firstTick, ticks40 + 2) << "in " << seconds << " s";
   EXPECT_GE(secondTick - firstTick, ticks40 / 2) << "in " << seconds << " s";
-  endProgram(*program_);
+  endProgram(program);
 }
 
-// Hidden by unmapping the window (false) or by covering it with another (true):
-// no frame is computed, and shown again it goes on from the tick it stood at.
-class Hidden : public Ticking, public ::testing::WithParamInterface<bool> {};
+// Hidden by unmapping its window (false) or by covering it with another
+// (true), the program computes no frame, so the animation stands still; seen
+// again, it computes and shows frames again.
+class Hidden : public ::testing::TestWithParam<bool> {};
 
-TEST_P(Hidden, NoFrameIsComputedAndTheAnimationGoesOnWhereItStood) {
-  ::Display* x = x_->get();
-  Clock::time_point when{};
-  ASSERT_GT(shownTick(when), 0) << program_->errors();
-  // The control: seen, the process computes.
-  const long long seenFrom = processCpuTicks(program_->pid());
-  EXPECT_TRUE(waitUntil([&] { return processCpuTicks(program_->pid()) >= seenFrom + 10; },
-                        milliseconds(10000)))
-      << "the program computes nothing while seen";
-  const int before = shownTick(when);
-  ASSERT_GT(before, 0);
+TEST_P(Hidden, NoFrameIsComputedUntilTheWindowIsSeenAgain) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 267, 200, 0);
+  const RgbImage frame = stillFrame(folder, 29, 267, 200);
+  Child program(programIn(window.id, 29, {"-detail", "0"}), {}, {}, folder);
+  const auto computes = [&] {
+    const long long from = processCpuTicks(program.pid());
+    return waitUntil([&] { return processCpuTicks(program.pid()) >= from + 10; },
+                     milliseconds(10000));
+  };
+  // The control: seen, it computes.
+  EXPECT_TRUE(computes()) << "nothing computed while seen; " << program.errors();
   Window cover = 0;
   if (GetParam())
-    cover = makeWindow(x, 400, 300, 0).id;
+    cover = makeWindow(x.get(), 400, 300, 0).id;
   else
-    XUnmapWindow(x, window_.id);
-  XSync(x, False);
-  // A frame begun before may still end; then nothing, for 2 s (2.5 s: 62 ticks).
+    XUnmapWindow(x.get(), window.id);
+  XSync(x.get(), False);
+  // A frame begun before may still end; then nothing for 2 s.
   std::this_thread::sleep_for(milliseconds(500));
-  const long long hiddenFrom = processCpuTicks(program_->pid());
+  const long long hiddenFrom = processCpuTicks(program.pid());
   std::this_thread::sleep_for(milliseconds(2000));
-  EXPECT_LE(processCpuTicks(program_->pid()) - hiddenFrom, 1) << "processor time used while hidden";
+  EXPECT_LE(processCpuTicks(program.pid()) - hiddenFrom, 1) << "processor time used while hidden";
   if (GetParam())
-    XDestroyWindow(x, cover);
+    XDestroyWindow(x.get(), cover);
   else
-    XMapWindow(x, window_.id);
-  XSync(x, False);
-  const int after = shownTick(when);
-  EXPECT_GT(after, before) << "no new frame once shown again";
-  EXPECT_LT(after, before + 25) << "the animation went on while hidden";
-  endProgram(*program_);
+    XMapWindow(x.get(), window.id);
+  XSync(x.get(), False);
+  EXPECT_TRUE(computes()) << "nothing computed once seen again";
+  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame, folder + "/again"));
+  endProgram(program);
 }
 
 INSTANTIATE_TEST_SUITE_P(ItsWindow, Hidden, ::testing::Values(false, true),

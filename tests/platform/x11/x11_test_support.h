@@ -205,10 +205,9 @@ RgbImage stretchedNearest(const RgbImage& image, int width, int height);
 
 // How many pixels of a window differ from `frame` as RENDER stretches it over
 // the window (nearest pixel, or bilinear with `smooth`), and a description of
-// the first. Where RENDER's 16.16 fixed-point arithmetic can move a pixel's
-// centre across the edge between two frame pixels (the error grows with the
-// distance from the window's corner), either of them is right; a smooth pixel
-// lies, colour by colour, between those around its centre.
+// the first: each pixel must lie, colour by colour, between the frame pixels
+// under (and, smooth, beside) its centre, widened where RENDER's 16.16
+// fixed-point arithmetic can move the centre across an edge between them.
 std::string compareServerStretched(const RgbImage& actual, const RgbImage& frame, bool smooth,
                                    int& differing);
 
