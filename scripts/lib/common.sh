@@ -14,7 +14,7 @@ GLIMMERWEAVE_WINE_EXEC="$GLIMMERWEAVE_ROOT/cmake/wine-exec.sh"
 # What the native build, its tests (on X, and on Wayland in headless sway and Weston), the
 # source checks and the fuzzers need.
 GLIMMERWEAVE_PACKAGES_NATIVE=(g++ cmake ninja-build googletest libpng-dev
-  clang-format clang-tidy clang libclang-rt-14-dev libx11-dev libxext-dev xvfb xscreensaver
+  clang-format clang-tidy clang libclang-rt-14-dev libx11-dev libxext-dev libxrender-dev xvfb xscreensaver
   pkg-config libwayland-dev libwayland-bin wayland-protocols sway grim wtype weston)
 # What the Windows build (with its installer and zip) and running it under Wine on a
 # virtual display need; Xephyr gives the tests of several monitors two screens.

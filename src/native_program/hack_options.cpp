@@ -25,7 +25,8 @@ constexpr const char* kUsage =
     "  -step-a SA       step of phase A per tick at speed 5, replacing the drawn one\n"
     "  -step-b SB       step of phase B per tick at speed 5, replacing the drawn one\n"
     "  -smooth          smooth the stretched frame (default: nearest pixel)\n"
-    "  -fps             show frames per second and the time a frame took\n"
+    "  -fps             show frames per second, the time a frame took and the processor\n"
+    "                   time per frame, drawn into the frame\n"
     "  -window          draw in a window of its own, 800 x 600 (the default)\n"
     "  -x11             use X, whatever the environment says\n"
     "  -wayland         use Wayland, whatever the environment says\n"
@@ -54,8 +55,9 @@ constexpr const char* kUsage =
     "Wayland when $WAYLAND_DISPLAY or $WAYLAND_SOCKET is set (then X if Wayland cannot\n"
     "be reached); otherwise X.\n"
     "\n"
-    "Exit status: 0 when it ends (a key, its window closed, SIGTERM, SIGINT, SIGHUP,\n"
-    "or the display's connection closed), 1 when it cannot draw, 2 for a bad option.\n";
+    "Exit status: 0 when it ends (a key, its window closed, or the display's\n"
+    "connection closed), 1 when it cannot draw, 2 for a bad option. SIGTERM, SIGINT\n"
+    "and SIGHUP end it, after cleaning up, by the signal itself.\n";
 
 // An option that takes a whole number within a range.
 struct IntegerOption {

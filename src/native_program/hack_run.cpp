@@ -34,32 +34,43 @@ void startHackAnimation(Fractals& fractals, const HackOptions& options) {
   frameSizeForDetail(settings.Detail, 800, 600, fractals.FrameWidth, fractals.FrameHeight);
 }
 
-void FrameRateMeter::frameShown(Clock::time_point now, Clock::duration took) {
+void FrameRateMeter::frameShown(Clock::time_point due, Clock::duration took,
+                                Clock::duration processorTime) {
   took_ = took;
   if (!started_) {
     // The first frame opens the first second; it is not counted in it.
     started_ = true;
-    since_ = now;
+    since_ = due;
+    processorSince_ = processorTime;
     frames_ = 0;
     return;
   }
   ++frames_;
-  const auto elapsed = now - since_;
+  const auto elapsed = due - since_;
   if (elapsed >= std::chrono::seconds(1)) {
     rate_ = frames_ / std::chrono::duration<double>(elapsed).count();
+    processorPerFrame_ =
+        std::chrono::duration<double, std::milli>(processorTime - processorSince_).count() /
+        frames_;
     measured_ = true;
-    since_ = now;
+    since_ = due;
+    processorSince_ = processorTime;
     frames_ = 0;
   }
 }
 
 std::string FrameRateMeter::text() const {
   char rate[32] = "--";
-  if (measured_) std::snprintf(rate, sizeof rate, "%.1f", rate_);
+  char processor[32] = "--";
+  if (measured_) {
+    std::snprintf(rate, sizeof rate, "%.1f", rate_);
+    std::snprintf(processor, sizeof processor, "%.1f", processorPerFrame_);
+  }
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(took_).count();
-  char line[96];
-  std::snprintf(line, sizeof line, "%s fps, %lld ms per frame", rate, static_cast<long long>(ms));
-  return line;
+  char text[128];
+  std::snprintf(text, sizeof text, "%s fps\n%lld ms per frame\n%s ms CPU per frame", rate,
+                static_cast<long long>(ms), processor);
+  return text;
 }
 
 }  // namespace glimmerweave

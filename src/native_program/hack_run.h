@@ -19,17 +19,23 @@ namespace glimmerweave {
 // the frame from Detail (800 x 600 at Detail 10).
 void startHackAnimation(Fractals& fractals, const HackOptions& options);
 
-// Frames per second over the last whole second and the time the last frame
-// took, as -fps shows them.
+// What -fps shows: the frames shown per second, the time the last frame took
+// from its tick to its showing, and the processor time the whole process
+// spent per frame shown. Each frame counts at the time its tick was due, and
+// ticks are due at least one TickSchedule period apart, so however late a
+// frame is shown the rate never exceeds one frame per period.
 class FrameRateMeter {
  public:
   using Clock = std::chrono::steady_clock;
 
-  // A frame was shown at `now`; computing and drawing it took `took`.
-  void frameShown(Clock::time_point now, Clock::duration took);
+  // The frame of the tick due at `due` was shown; computing and showing it
+  // took `took`; the process has used `processorTime` so far (the front-end
+  // measures it).
+  void frameShown(Clock::time_point due, Clock::duration took, Clock::duration processorTime);
 
-  // "25.0 fps, 38 ms per frame"; before the first second has passed the rate
-  // reads "--".
+  // Three lines, "25.0 fps", "38 ms per frame" and "12.5 ms CPU per frame",
+  // over the last whole second of ticks; before the first one has passed the
+  // figures of the second read "--".
   std::string text() const;
 
   // The last rate measured (0 before the first second has passed).
@@ -38,8 +44,10 @@ class FrameRateMeter {
  private:
   bool started_ = false;
   Clock::time_point since_{};
+  Clock::duration processorSince_{};
   int frames_ = 0;
   double rate_ = 0;
+  double processorPerFrame_ = 0;  // milliseconds
   bool measured_ = false;
   Clock::duration took_{};
 };

@@ -23,6 +23,9 @@ struct FrontEndOutcome {
   bool reached = true;  // false: its display could not be reached, and nothing was drawn
   int status = kExitOk;
   std::string error;  // what went wrong, when anything did
+  // A frame is still being computed on other threads, which cannot stop it:
+  // the process must end at once, without returning from main.
+  bool frameLeftRunning = false;
 };
 
 using FrontEnd = std::function<FrontEndOutcome(const HackOptions&)>;

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/frame_pool.h"
+
 namespace glimmerweave {
 
 namespace {
@@ -21,9 +23,9 @@ void repeatRow(const PixelTarget& target, int from, int to) {
               std::size_t(target.width) * std::size_t(target.layout.bytesPerPixel));
 }
 
-void fillBlack(const PixelTarget& target) {
+void fillBlack(const PixelTarget& target, int begin, int end) {
   const std::uint32_t black = target.format.pack(0, 0, 0);
-  for (int r = 0; r < target.height; ++r) {
+  for (int r = begin; r < end; ++r) {
     std::uint8_t* out = targetRow(target, r);
     for (int c = 0; c < target.width; ++c, out += target.layout.bytesPerPixel)
       storePixel(out, black, target.layout);
@@ -33,14 +35,16 @@ void fillBlack(const PixelTarget& target) {
 // ---------------------------------------------------------------------------
 // Nearest pixel
 
-void stretchNearest(const FrameImage& image, const PixelTarget& target) {
+// Rows begin..end-1 of the target; each band starts afresh, so that bands can
+// be filled side by side.
+void stretchNearest(const FrameImage& image, const PixelTarget& target, int begin, int end) {
   std::vector<int> columns(std::size_t(target.width));
   for (int c = 0; c < target.width; ++c)
     columns[std::size_t(c)] = nearestSourceIndex(c, image.width(), target.width);
   // One source row at a time, converted to pixel values once.
   std::vector<std::uint32_t> packed(std::size_t(image.width()));
   int previousSource = -1;
-  for (int r = 0; r < target.height; ++r) {
+  for (int r = begin; r < end; ++r) {
     const int source = nearestSourceIndex(r, image.height(), target.height);
     if (source == previousSource) {
       repeatRow(target, r - 1, r);
@@ -95,7 +99,7 @@ void blendAcross(const FrameImage& image, int row, const std::vector<Tap>& colum
   }
 }
 
-void stretchSmooth(const FrameImage& image, const PixelTarget& target) {
+void stretchSmooth(const FrameImage& image, const PixelTarget& target, int begin, int end) {
   std::vector<Tap> columns(std::size_t(target.width));
   for (int c = 0; c < target.width; ++c)
     columns[std::size_t(c)] = tapFor(c, image.width(), target.width);
@@ -106,7 +110,7 @@ void stretchSmooth(const FrameImage& image, const PixelTarget& target) {
   int upperRow = -1;
   int lowerRow = -1;
   Tap previous{-1, -1, 0};
-  for (int r = 0; r < target.height; ++r) {
+  for (int r = begin; r < end; ++r) {
     const Tap tap = tapFor(r, image.height(), target.height);
     if (tap.first == previous.first && tap.second == previous.second &&
         tap.weight == previous.weight) {
@@ -150,20 +154,46 @@ int nearestSourceIndex(int index, int sourceSize, int targetSize) {
                           (std::int64_t{2} * targetSize));
 }
 
-void stretchImage(const FrameImage& image, const PixelTarget& target, StretchFilter filter) {
-  if (target.width <= 0 || target.height <= 0) return;
+void stretchImageRows(const FrameImage& image, const PixelTarget& target, StretchFilter filter,
+                      int begin, int end) {
+  begin = std::max(begin, 0);
+  end = std::min(end, target.height);
+  if (target.width <= 0 || begin >= end) return;
   if (image.width() <= 0 || image.height() <= 0) {
-    fillBlack(target);
+    fillBlack(target, begin, end);
     return;
   }
   switch (filter) {
     case StretchFilter::Nearest:
-      stretchNearest(image, target);
+      stretchNearest(image, target, begin, end);
       return;
     case StretchFilter::Smooth:
-      stretchSmooth(image, target);
+      stretchSmooth(image, target, begin, end);
       return;
   }
+}
+
+void stretchImage(const FrameImage& image, const PixelTarget& target, StretchFilter filter) {
+  stretchImageRows(image, target, filter, 0, target.height);
+}
+
+void stretchImage(const FrameImage& image, const PixelTarget& target, StretchFilter filter,
+                  FramePool& pool) {
+  struct Job {
+    const FrameImage* image;
+    const PixelTarget* target;
+    StretchFilter filter;
+    unsigned bands;
+  } job{&image, &target, filter, pool.threads()};
+  pool.run(
+      [](void* context, unsigned participant) {
+        const auto& j = *static_cast<const Job*>(context);
+        const auto rows = static_cast<long long>(j.target->height);
+        stretchImageRows(*j.image, *j.target, j.filter,
+                         static_cast<int>(rows * participant / j.bands),
+                         static_cast<int>(rows * (participant + 1) / j.bands));
+      },
+      &job);
 }
 
 }  // namespace glimmerweave

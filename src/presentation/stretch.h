@@ -13,6 +13,8 @@
 
 namespace glimmerweave {
 
+class FramePool;
+
 // Pixels in memory to stretch into, such as an X image's buffer.
 struct PixelTarget {
   std::uint8_t* data = nullptr;
@@ -28,6 +30,15 @@ enum class StretchFilter : std::uint8_t { Nearest, Smooth };
 // Fills every pixel of the target with the image stretched over it; an empty
 // image gives black.
 void stretchImage(const FrameImage& image, const PixelTarget& target, StretchFilter filter);
+
+// The same pixels, the target's rows shared among the pool's threads (the
+// frame's own pool, between frames).
+void stretchImage(const FrameImage& image, const PixelTarget& target, StretchFilter filter,
+                  FramePool& pool);
+
+// Fills only the target's rows begin..end-1, as stretchImage fills them.
+void stretchImageRows(const FrameImage& image, const PixelTarget& target, StretchFilter filter,
+                      int begin, int end);
 
 // The source pixel that nearest-pixel stretching shows at target pixel `index`:
 // the one under that pixel's centre.

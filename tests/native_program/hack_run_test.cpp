@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 
+#include "presentation/tick_schedule.h"
 #include "settings/settings_store.h"
 
 namespace glimmerweave {
@@ -104,26 +106,51 @@ TEST(HackStart, AtSpeedZeroTheGivenPhasesStandStill) {
 TEST(FrameRateMeter, ShowsNoRateBeforeAWholeSecondHasPassed) {
   FrameRateMeter meter;
   const FrameRateMeter::Clock::time_point start{};
-  EXPECT_EQ(meter.text(), "-- fps, 0 ms per frame");
-  meter.frameShown(start, milliseconds(38));
-  meter.frameShown(start + milliseconds(500), milliseconds(41));
-  EXPECT_EQ(meter.text(), "-- fps, 41 ms per frame");
+  EXPECT_EQ(meter.text(), "-- fps\n0 ms per frame\n-- ms CPU per frame");
+  meter.frameShown(start, milliseconds(38), milliseconds(0));
+  meter.frameShown(start + milliseconds(500), milliseconds(41), milliseconds(30));
+  EXPECT_EQ(meter.text(), "-- fps\n41 ms per frame\n-- ms CPU per frame");
   EXPECT_EQ(meter.framesPerSecond(), 0);
 }
 
 TEST(FrameRateMeter, CountsTheFramesOfEachSecondAfterTheFirstFrame) {
   FrameRateMeter meter;
   const FrameRateMeter::Clock::time_point start{};
-  meter.frameShown(start, milliseconds(30));
+  meter.frameShown(start, milliseconds(30), milliseconds(100));
   for (int frame = 1; frame <= 25; ++frame)
-    meter.frameShown(start + milliseconds(40 * frame), milliseconds(30));
+    meter.frameShown(start + milliseconds(40 * frame), milliseconds(30),
+                     milliseconds(100 + 12 * frame));
   EXPECT_DOUBLE_EQ(meter.framesPerSecond(), 25.0);
-  EXPECT_EQ(meter.text(), "25.0 fps, 30 ms per frame");
+  EXPECT_EQ(meter.text(), "25.0 fps\n30 ms per frame\n12.0 ms CPU per frame");
   // Slow frames: 4 in the next 1.2 s.
   for (int frame = 1; frame <= 4; ++frame)
-    meter.frameShown(start + milliseconds(1000 + 300 * frame), milliseconds(300));
+    meter.frameShown(start + milliseconds(1000 + 300 * frame), milliseconds(300),
+                     milliseconds(400 + 250 * frame));
   EXPECT_NEAR(meter.framesPerSecond(), 4 / 1.2, 1e-9);
-  EXPECT_EQ(meter.text(), "3.3 fps, 300 ms per frame");
+  EXPECT_EQ(meter.text(), "3.3 fps\n300 ms per frame\n250.0 ms CPU per frame");
+}
+
+TEST(FrameRateMeter, NeverShowsMoreFramesThanTicks) {
+  // A loop on the tick schedule whose wake-ups and frames take uneven times,
+  // some longer than a tick; frames are counted at their ticks' due times.
+  const double mostPerSecond =
+      1.0 / std::chrono::duration<double>(TickSchedule::kFramePeriod).count();
+  TickSchedule schedule;
+  FrameRateMeter meter;
+  FrameRateMeter::Clock::time_point now{};
+  schedule.start(now);
+  double highest = 0;
+  for (int tick = 0; tick < 2000; ++tick) {
+    now = std::max(now, schedule.nextDue()) + milliseconds((tick * 7) % 5);  // waking up
+    const auto due = schedule.nextDue();
+    schedule.tickStarted(now);
+    const auto took = milliseconds(tick % 50 == 0 ? 70 : (tick * 13) % 39);
+    now += took;
+    meter.frameShown(due, took, milliseconds(tick));
+    highest = std::max(highest, meter.framesPerSecond());
+  }
+  EXPECT_LE(highest, mostPerSecond);
+  EXPECT_GT(highest, mostPerSecond * 0.9);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "engine/frame_pool.h"
+
 #include <cmath>
 #include <vector>
 
@@ -201,6 +203,20 @@ TEST(Stretch, AnEmptyImageGivesBlackAndAnEmptyTargetIsLeftAlone) {
   Target none(0, 0);
   stretchImage(patterned(4, 4), none.pixels, StretchFilter::Smooth);
   EXPECT_EQ(none.bytes.back(), Target::kMarker);
+}
+
+TEST(Stretch, ThePoolsThreadsGiveTheSamePixelsAsOne) {
+  const FrameImage image = patterned(267, 200);
+  FramePool pool(3);
+  for (const auto& [width, height] : std::vector<std::pair<int, int>>{{1000, 750}, {2, 1}}) {
+    for (const StretchFilter filter : {StretchFilter::Nearest, StretchFilter::Smooth}) {
+      Target one(width, height);
+      Target shared(width, height);
+      stretchImage(image, one.pixels, filter);
+      stretchImage(image, shared.pixels, filter, pool);
+      EXPECT_EQ(shared.bytes, one.bytes) << width << "x" << height;
+    }
+  }
 }
 
 }  // namespace

@@ -1,8 +1,12 @@
 // glimmerweave's entry on Linux: the one program for X and for Wayland. It
-// blocks the ending signals before any thread starts, so that SIGTERM, SIGINT
-// and SIGHUP reach the front-ends through one signalfd instead of interrupting
-// anything, then hands the command line, the environment and both front-ends to
-// nativeProgramMain, which chooses between them.
+// blocks the ending signals first of all, before any thread starts, so that
+// SIGTERM, SIGINT and SIGHUP reach the front-ends through one signalfd instead
+// of interrupting anything, then hands the command line, the environment and
+// both front-ends to nativeProgramMain, which chooses between them. A
+// front-end ends its run when a signal is waiting, without taking it; after
+// the cleaning up, the entry takes it and the process ends by that signal, as
+// xscreensaver expects of its programs (a signal that came during the set-up,
+// or even during -help, ends it the same way).
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -35,6 +39,28 @@ int blockEndingSignals() {
   return signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
 }
 
+// When an ending signal is waiting, ends the process by it: the default action
+// back, the signal raised again and let through. Returns when none is waiting.
+void endBySignalWaiting(int signals) {
+  signalfd_siginfo info{};
+  if (read(signals, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) return;
+  const int number = static_cast<int>(info.ssi_signo);
+  // Nothing is flushed at a death by a signal.
+  std::cout.flush();
+  std::cerr.flush();
+  std::fflush(nullptr);
+  struct sigaction action {};
+  action.sa_handler = SIG_DFL;
+  sigemptyset(&action.sa_mask);
+  sigaction(number, &action, nullptr);
+  raise(number);  // held back by the mask until the next line
+  sigset_t set;
+  sigemptyset(&set);
+  sigaddset(&set, number);
+  pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+  std::_Exit(128 + number);  // not reached
+}
+
 }  // namespace
 }  // namespace glimmerweave
 
@@ -52,13 +78,22 @@ int main(int argc, char** argv) {
   environment.waylandSocket = std::getenv("WAYLAND_SOCKET");
   FrontEnds frontEnds;
   frontEnds.x11 = [&](const HackOptions& options) {
-    return x11::runOnX11(options, environment.xscreensaverWindow, signals);
+    FrontEndOutcome outcome = x11::runOnX11(options, environment.xscreensaverWindow, signals);
+    if (outcome.frameLeftRunning) {
+      // Neither waiting for the frame nor returning past the threads computing it.
+      if (!outcome.error.empty()) std::fprintf(stderr, "glimmerweave: %s\n", outcome.error.c_str());
+      endBySignalWaiting(signals);
+      std::cout.flush();
+      std::_Exit(outcome.status);
+    }
+    return outcome;
   };
   frontEnds.wayland = [&](const HackOptions& options) {
     return wayland::runOnWayland(options, signals);
   };
   const int status = nativeProgramMain(std::vector<std::string>(argv + 1, argv + argc), environment,
                                        frontEnds, std::cout, std::cerr);
+  endBySignalWaiting(signals);
   close(signals);
   return status;
 }

@@ -13,7 +13,8 @@
 // callback. A compositor that stops asking (an output asleep, a hidden window)
 // gets no frames, and nothing is computed: the animation goes on where it stood
 // when one asks again. A key, -saver's button or pointer movement, the window's
-// closing, a signal or the compositor's end ends the loop.
+// closing, a signal or the compositor's end ends the loop (after a signal, the
+// program's entry ends the process by it once everything is released).
 //
 // All the run's state is one struct, Run, with one Output per wl_output and one
 // Surface per surface drawn on.
@@ -21,7 +22,7 @@
 
 #include <fractional-scale-v1-client-protocol.h>
 #include <poll.h>
-#include <sys/signalfd.h>
+#include <time.h>
 #include <unistd.h>
 #include <viewporter-client-protocol.h>
 #include <wayland-client.h>
@@ -46,6 +47,7 @@
 #include "native_program/hack_run.h"
 #include "platform/wayland/wayland_buffers.h"
 #include "presentation/frame_image.h"
+#include "presentation/frame_text.h"
 #include "presentation/stretch.h"
 #include "presentation/tick_schedule.h"
 
@@ -149,7 +151,6 @@ struct Run {
   TickSchedule schedule;
   bool ticked = false;
   FrameRateMeter meter;
-  Clock::time_point fpsPrinted{};
 
   bool running = true;
   FrontEndOutcome outcome;
@@ -268,25 +269,27 @@ bool anyWaiting(Run& run) {
   return false;
 }
 
-// One tick: the frame is computed once and drawn into every waiting surface. An
-// arithmetic error ends the frame at the failing pixel; what was computed is shown
-// and the next tick goes on.
-void tick(Run& run) {
+// The processor time the whole process has used so far, all its threads.
+Clock::duration processorTime() {
+  timespec time{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(time.tv_sec) +
+                                                     std::chrono::nanoseconds(time.tv_nsec));
+}
+
+// One tick, due at `due`: the frame is computed once (with -fps, its figures
+// drawn into it) and drawn into every waiting surface. An arithmetic error
+// ends the frame at the failing pixel; what was computed is shown and the next
+// tick goes on.
+void tick(Run& run, Clock::time_point due) {
   const Clock::time_point begun = Clock::now();
   ComputeFrame(*run.fractals);
   CopyPlanesToImage(run.fractals->planes, run.image, 0);
+  if (run.options.fps) drawFrameText(run.image, run.meter.text());
   bool drawn = false;
   for (Surface* s : surfaces(run))
     if (s->waiting() && drawSurface(run, *s)) drawn = true;
-  if (!run.options.fps || !drawn) return;
-  const Clock::time_point now = Clock::now();
-  run.meter.frameShown(now, now - begun);
-  // Wayland has no text to draw with but the program's own: the figures go to
-  // standard error once a second.
-  if (now - run.fpsPrinted >= std::chrono::seconds(1)) {
-    run.fpsPrinted = now;
-    std::fprintf(stderr, "glimmerweave: %s\n", run.meter.text().c_str());
-  }
+  if (run.options.fps && drawn) run.meter.frameShown(due, Clock::now() - begun, processorTime());
 }
 
 // ---------------------------------------------------------------------------
@@ -717,8 +720,9 @@ void loop(Run& run, int signals) {
         run.ticked = true;
       }
       if (run.schedule.isDue(now)) {
+        const Clock::time_point due = run.schedule.nextDue();
         run.schedule.tickStarted(now);
-        tick(run);
+        tick(run, due);
         continue;
       }
     }
@@ -752,10 +756,8 @@ void loop(Run& run, int signals) {
     } else {
       wl_display_cancel_read(run.display);
     }
-    if (fds[1].revents != 0) {
-      signalfd_siginfo info{};
-      if (read(signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) run.end(kExitOk);
-    }
+    // A signal ends the run; the entry reads which, after the cleaning up.
+    if (fds[1].revents != 0) run.end(kExitOk);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "platform/x11/x11_hack.h"
 
+#include <time.h>
+
 #include <chrono>
 #include <memory>
 
@@ -10,6 +12,7 @@
 #include "platform/x11/x11_image_area.h"
 #include "presentation/drawing_area.h"
 #include "presentation/frame_image.h"
+#include "presentation/frame_text.h"
 
 namespace glimmerweave::x11 {
 
@@ -19,7 +22,6 @@ using Clock = std::chrono::steady_clock;
 struct HackState {
   ::Display* display = nullptr;
   Window window = 0;
-  bool ownWindow = false;
   int width = 0;
   int height = 0;
 
@@ -31,14 +33,11 @@ struct HackState {
   // Last, so that it ends (waiting for its frame) before the engine goes.
   std::unique_ptr<FrameThread> frames;
   Clock::time_point frameBegun{};
+  Clock::time_point frameDue{};  // when the tick of the frame being computed was due
 
-  // -fps: the figures, and how they are drawn.
+  // -fps: the figures, drawn into each frame before it is shown.
   bool fps = false;
   FrameRateMeter meter;
-  GC textGc = nullptr;
-  XFontStruct* font = nullptr;
-  unsigned long textForeground = 0;
-  unsigned long textBackground = 0;
 };
 
 namespace {
@@ -58,31 +57,12 @@ bool pixelFormatOf(const XWindowAttributes& attributes, PixelFormat& format) {
   return true;
 }
 
-void setUpFrameRateText(HackState& state, const PixelFormat& format) {
-  state.textForeground = format.pack(255, 255, 255);
-  state.textBackground = format.pack(0, 0, 0);
-  XGCValues values{};
-  values.foreground = state.textForeground;
-  values.background = state.textBackground;
-  values.graphics_exposures = False;
-  state.textGc = XCreateGC(state.display, state.window,
-                           GCForeground | GCBackground | GCGraphicsExposures, &values);
-  // The server's "fixed" font is always there in practice; without it the
-  // GC's default font serves.
-  state.font = XLoadQueryFont(state.display, "fixed");
-  if (state.font) XSetFont(state.display, state.textGc, state.font->fid);
-}
-
-// Draws the -fps figures over the frame, in the lower left corner.
-void drawFrameRate(const HackState& state) {
-  const std::string text = state.meter.text();
-  const int ascent = state.font ? state.font->ascent : 11;
-  const int descent = state.font ? state.font->descent : 2;
-  const int baseline = state.height - 4 - descent;
-  if (baseline - ascent < 0) return;
-  XDrawImageString(state.display, state.window, state.textGc, 4, baseline, text.c_str(),
-                   static_cast<int>(text.size()));
-  XFlush(state.display);
+// The processor time the whole process has used so far, all its threads.
+Clock::duration processorTime() {
+  timespec time{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(time.tv_sec) +
+                                                     std::chrono::nanoseconds(time.tv_nsec));
 }
 
 }  // namespace
@@ -90,8 +70,8 @@ void drawFrameRate(const HackState& state) {
 // ---------------------------------------------------------------------------
 // The hack's callbacks
 
-HackState* hackInit(::Display* display, Window window, bool ownWindow, const HackOptions& options,
-                    ErrorTrap& trap, std::string& error) {
+HackState* hackInit(::Display* display, Window window, const HackOptions& options, ErrorTrap& trap,
+                    std::string& error) {
   XWindowAttributes attributes{};
   if (XGetWindowAttributes(display, window, &attributes) == 0) {
     error = "there is no such window";
@@ -107,7 +87,6 @@ HackState* hackInit(::Display* display, Window window, bool ownWindow, const Hac
   auto state = std::make_unique<HackState>();
   state->display = display;
   state->window = window;
-  state->ownWindow = ownWindow;
   state->width = attributes.width;
   state->height = attributes.height;
 
@@ -123,13 +102,16 @@ HackState* hackInit(::Display* display, Window window, bool ownWindow, const Hac
   area.visual = attributes.visual;
   area.depth = attributes.depth;
   area.format = format;
-  state->area =
-      std::make_unique<ImageArea>(area, trap, options.sharedMemory,
-                                  options.smooth ? StretchFilter::Smooth : StretchFilter::Nearest);
+  AreaChoices choices;
+  choices.sharedMemory = options.sharedMemory;
+  choices.filter = options.smooth ? StretchFilter::Smooth : StretchFilter::Nearest;
+  choices.frameWidth = state->image.width();
+  choices.frameHeight = state->image.height();
+  choices.pool = state->pool.get();
+  state->area = std::make_unique<ImageArea>(area, trap, choices);
   state->area->resize(state->width, state->height);
 
   state->fps = options.fps;
-  if (state->fps) setUpFrameRateText(*state, format);
 
   // An arithmetic error ends the frame at the failing pixel; the partial frame
   // is shown like any other and the next tick goes on.
@@ -138,27 +120,10 @@ HackState* hackInit(::Display* display, Window window, bool ownWindow, const Hac
   return state.release();
 }
 
-bool hackDraw(HackState& state) {
-  if (!state.ownWindow) {
-    // A window that is not ours tells us nothing of its changes unless we ask
-    // for its events, which would be taking input from it: its size is read
-    // at every tick instead.
-    Window root = 0;
-    int x = 0;
-    int y = 0;
-    unsigned width = 0;
-    unsigned height = 0;
-    unsigned border = 0;
-    unsigned depth = 0;
-    if (XGetGeometry(state.display, state.window, &root, &x, &y, &width, &height, &border,
-                     &depth) == 0)
-      return false;
-    if (static_cast<int>(width) != state.width || static_cast<int>(height) != state.height)
-      hackReshape(state, static_cast<int>(width), static_cast<int>(height));
-  }
+void hackDraw(HackState& state, Clock::time_point due) {
   state.frameBegun = Clock::now();
+  state.frameDue = due;
   state.frames->begin();
-  return true;
 }
 
 int hackFrameFd(const HackState& state) {
@@ -172,12 +137,18 @@ bool hackFrameBusy(const HackState& state) {
 void hackFrameDone(HackState& state) {
   state.frames->collect();
   if (state.frames->busy()) return;
-  const unsigned long shownBefore = state.area->shows();
-  PresentFrame(*state.area, state.image, state.fractals->planes);
-  if (!state.fps || state.area->shows() == shownBefore) return;
-  const Clock::time_point now = Clock::now();
-  state.meter.frameShown(now, now - state.frameBegun);
-  drawFrameRate(state);
+  // PresentFrame's steps, with the -fps figures drawn into the frame between
+  // the copy and the load.
+  CopyPlanesToImage(state.fractals->planes, state.image, 0);
+  if (state.fps) drawFrameText(state.image, state.meter.text());
+  ImageArea& area = *state.area;
+  if (!area.IsReady()) return;
+  area.ClearSurface(0);
+  area.LoadImage(state.image);
+  const unsigned long shownBefore = area.shows();
+  area.ShowSurface();
+  if (state.fps && area.shows() != shownBefore)
+    state.meter.frameShown(state.frameDue, Clock::now() - state.frameBegun, processorTime());
 }
 
 void hackReshape(HackState& state, int width, int height) {
@@ -190,10 +161,7 @@ bool hackEvent(HackState& state, const XEvent& event) {
   if (state.area->takeEvent(event)) return true;
   if (event.type == Expose && event.xexpose.window == state.window) {
     // The last frame fills the exposed window again until the next one is ready.
-    if (event.xexpose.count == 0) {
-      state.area->showAgain();
-      if (state.fps) drawFrameRate(state);
-    }
+    if (event.xexpose.count == 0) state.area->showAgain();
     return true;
   }
   return false;
@@ -202,10 +170,6 @@ bool hackEvent(HackState& state, const XEvent& event) {
 bool hackFree(HackState* state) {
   if (!state) return true;
   state->area.reset();
-  if (state->textGc) XFreeGC(state->display, state->textGc);
-  if (state->font) XFreeFont(state->display, state->font);
-  state->textGc = nullptr;
-  state->font = nullptr;
   if (state->frames->busy()) return false;
   delete state;
   return true;

@@ -3,10 +3,11 @@
 // thread, frame-rate meter); hackDraw starts a tick's frame, hackFrameDone shows
 // it, hackReshape follows the window's size, hackEvent takes the server's
 // events for the drawing, and hackFree releases it all. The program's loop
-// (x11_main.cpp) owns the display, the window, the clock and the signals, and
-// calls these.
+// (x11_run.cpp) owns the display, the window, the clock and the signals, and
+// calls these; it draws only while the frames can be seen.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "native_program/hack_options.h"
@@ -17,18 +18,16 @@ namespace glimmerweave::x11 {
 
 struct HackState;
 
-// Sets the animation up in `window` (made by the program when `ownWindow`);
-// null with `error` set when the window is gone or its visual has no colour
-// masks the frame can be converted through.
-HackState* hackInit(::Display* display, Window window, bool ownWindow, const HackOptions& options,
-                    ErrorTrap& trap, std::string& error);
+// Sets the animation up in `window`; null with `error` set when the window is
+// gone or its visual has no colour masks the frame can be converted through.
+HackState* hackInit(::Display* display, Window window, const HackOptions& options, ErrorTrap& trap,
+                    std::string& error);
 
-// A tick: checks a window the program did not make for a new size, then starts
-// computing the frame on the frame thread. False when that window is gone.
-bool hackDraw(HackState& state);
+// A tick, due at `due`: starts computing the frame on the frame thread.
+void hackDraw(HackState& state, std::chrono::steady_clock::time_point due);
 
 // The frame thread's descriptor, readable when the frame started by hackDraw is
-// computed; hackFrameDone then shows it (with the -fps figures over it).
+// computed; hackFrameDone then shows it (with the -fps figures drawn into it).
 int hackFrameFd(const HackState& state);
 bool hackFrameBusy(const HackState& state);
 void hackFrameDone(HackState& state);

@@ -10,23 +10,26 @@
 // connection, the signals and the frame thread's, with the time until the next
 // 40 ms tick as its timeout: a due tick starts a frame on the frame thread
 // (hackDraw), a finished frame is shown (hackFrameDone), and X events are
-// handled as they come. A key press or WM_DELETE_WINDOW on its own window, or a
-// signal, ends the loop; the X connection closing ends the process at once.
-// At the end the X resources go first, then the rest (see hackFree).
+// handled as they come. Frames are computed only while they can be seen: not
+// while the window is unmapped or fully covered, nor while the monitor is off
+// (DPMS, asked once a second); then the loop sleeps without a timeout (a
+// second's, for the monitor) and the animation stands still until it can be
+// seen again, when the next tick is due at once. A key press or
+// WM_DELETE_WINDOW on its own window, a signal, or the window's destruction
+// ends the loop; the X connection closing ends the process at once. At the end
+// the X resources go first, then the rest (see hackFree); the entry then ends
+// the process by the signal that ended the run.
 #include "platform/x11/x11_run.h"
 
 #include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <iostream>
 #include <string>
-#include <vector>
 
 #include "native_program/hack_options.h"
 #include "platform/x11/x11_errors.h"
@@ -58,7 +61,7 @@ Window makeOwnWindow(::Display* display, Atom deleteWindow) {
   const int screen = DefaultScreen(display);
   XSetWindowAttributes attributes{};
   attributes.background_pixel = BlackPixel(display, screen);
-  attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+  attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask | VisibilityChangeMask;
   const Window window =
       XCreateWindow(display, RootWindow(display, screen), 0, 0, 800, 600, 0, CopyFromParent,
                     InputOutput, CopyFromParent, CWBackPixel | CWEventMask, &attributes);
@@ -82,6 +85,10 @@ Window makeOwnWindow(::Display* display, Atom deleteWindow) {
 // ---------------------------------------------------------------------------
 // The loop
 
+using Clock = TickSchedule::Clock;
+
+constexpr auto kMonitorCheckPeriod = std::chrono::seconds(1);
+
 struct Loop {
   ::Display* display = nullptr;
   Window window = 0;
@@ -91,10 +98,23 @@ struct Loop {
   HackState* hack = nullptr;
   TickSchedule schedule;
   bool running = true;
+
+  // Whether anyone can see the frames: the window is mapped, not fully
+  // covered, and the monitor is on (where the server has DPMS).
+  bool mapped = true;
+  bool covered = false;
+  bool dpms = false;
+  bool monitorOn = true;
+  Clock::time_point nextMonitorCheck{};
+  bool animating = false;  // the tick schedule runs
+
+  bool showable() const { return mapped && !covered; }
+  bool seen() const { return showable() && monitorOn; }
 };
 
-// Handles one X event: the program's own window's keys, closing and size go to
-// the loop; everything else to the hack.
+// Handles one X event: the program's own window's keys and closing, and the
+// window's size, mapping, visibility and destruction go to the loop;
+// everything else to the hack.
 void handleEvent(Loop& loop, XEvent& event) {
   if (loop.ownWindow) {
     switch (event.type) {
@@ -106,15 +126,43 @@ void handleEvent(Loop& loop, XEvent& event) {
             static_cast<Atom>(event.xclient.data.l[0]) == loop.deleteWindow)
           loop.running = false;
         return;
+      default:
+        break;
+    }
+  }
+  if (event.xany.window == loop.window) {
+    switch (event.type) {
       case ConfigureNotify:
-        if (event.xconfigure.window == loop.window)
-          hackReshape(*loop.hack, event.xconfigure.width, event.xconfigure.height);
+        hackReshape(*loop.hack, event.xconfigure.width, event.xconfigure.height);
+        return;
+      case MapNotify:
+        // A VisibilityNotify follows when the window is covered.
+        loop.mapped = true;
+        loop.covered = false;
+        return;
+      case UnmapNotify:
+        loop.mapped = false;
+        return;
+      case VisibilityNotify:
+        loop.covered = event.xvisibility.state == VisibilityFullyObscured;
+        return;
+      case DestroyNotify:
+        loop.running = false;
         return;
       default:
         break;
     }
   }
   hackEvent(*loop.hack, event);
+}
+
+// Whether the monitor shows anything: not when DPMS has put it into standby,
+// suspend or off.
+bool monitorIsOn(::Display* display) {
+  CARD16 level = DPMSModeOn;
+  BOOL enabled = False;
+  if (DPMSInfo(display, &level, &enabled) == 0) return true;
+  return enabled == False || level == DPMSModeOn;
 }
 
 timespec toTimespec(std::chrono::nanoseconds wait) {
@@ -125,8 +173,6 @@ timespec toTimespec(std::chrono::nanoseconds wait) {
 }
 
 void runLoop(Loop& loop) {
-  using Clock = TickSchedule::Clock;
-  loop.schedule.start(Clock::now());
   pollfd fds[3] = {};
   fds[0].fd = ConnectionNumber(loop.display);
   fds[1].fd = loop.signals;
@@ -134,6 +180,12 @@ void runLoop(Loop& loop) {
   for (auto& fd : fds) fd.events = POLLIN;
 
   while (loop.running) {
+    // The monitor, while the window could be seen: before the events, since
+    // the reply's round trip may read some.
+    if (loop.dpms && loop.showable() && Clock::now() >= loop.nextMonitorCheck) {
+      loop.monitorOn = monitorIsOn(loop.display);
+      loop.nextMonitorCheck = Clock::now() + kMonitorCheckPeriod;
+    }
     // Events Xlib has read already (during a reply) never wake the poll.
     while (loop.running && XPending(loop.display) > 0) {
       XEvent event;
@@ -143,32 +195,61 @@ void runLoop(Loop& loop) {
     if (!loop.running) break;
 
     const Clock::time_point now = Clock::now();
+    const bool seen = loop.seen();
+    // Seen again: the animation goes on from where it stood, at once.
+    if (seen && !loop.animating) loop.schedule.start(now);
+    loop.animating = seen;
     const bool busy = hackFrameBusy(*loop.hack);
-    if (!busy && loop.schedule.isDue(now)) {
+    if (seen && !busy && loop.schedule.isDue(now)) {
+      const Clock::time_point due = loop.schedule.nextDue();
       loop.schedule.tickStarted(now);
-      if (!hackDraw(*loop.hack)) break;  // the window we draw in is gone
+      hackDraw(*loop.hack, due);
       continue;
     }
 
-    // Sleeps until an event, a signal, the frame or the next tick; while a
-    // frame is being computed, no tick can start, so only the first three count.
+    // Sleeps until an event, a signal or the frame, and the next tick while
+    // the frames are seen and none is being computed; with the monitor off,
+    // until it is asked again; unseen otherwise, without a timeout.
     timespec wait{};
     const timespec* timeout = nullptr;
-    if (!busy) {
-      wait = toTimespec(
-          std::chrono::duration_cast<std::chrono::nanoseconds>(loop.schedule.untilDue(now)));
+    if (!busy && (seen || (loop.showable() && loop.dpms))) {
+      const Clock::duration until =
+          seen ? loop.schedule.untilDue(now)
+               : std::max(Clock::duration::zero(), loop.nextMonitorCheck - now);
+      wait = toTimespec(std::chrono::duration_cast<std::chrono::nanoseconds>(until));
       timeout = &wait;
     }
     for (auto& fd : fds) fd.revents = 0;
     if (ppoll(fds, 3, timeout, nullptr) < 0) continue;  // EINTR: look again
-    if (fds[1].revents != 0) {
-      signalfd_siginfo info{};
-      if (read(loop.signals, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) break;
-    }
+    // A signal ends the run; the entry reads which, after the cleaning up.
+    if (fds[1].revents != 0) break;
     if (fds[2].revents != 0) hackFrameDone(*loop.hack);
     // An X connection closed by the server shows as POLLHUP or as a readable
     // end of file; XPending at the top of the loop finds it.
   }
+}
+
+// Asks for the events of a window it did not make that tell whether it is
+// seen, how large it is and whether it is still there. None of them is input:
+// xscreensaver and other programs keep the keyboard and the mouse. Then reads
+// whether the window is mapped; false when it is gone.
+bool followWindow(Loop& loop) {
+  if (!loop.ownWindow)
+    XSelectInput(loop.display, loop.window, VisibilityChangeMask | StructureNotifyMask);
+  // After the selection: a window there now sends its DestroyNotify later.
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(loop.display, loop.window, &attributes) == 0) return false;
+  loop.mapped = attributes.map_state != IsUnmapped;
+  // Mapped under an unmapped ancestor: no frame can be seen until a
+  // VisibilityNotify says otherwise.
+  loop.covered = attributes.map_state == IsUnviewable;
+  int event = 0;
+  int error = 0;
+  int opcode = 0;
+  loop.dpms = XQueryExtension(loop.display, "DPMS", &opcode, &event, &error) == True &&
+              DPMSQueryExtension(loop.display, &event, &error) == True &&
+              DPMSCapable(loop.display) == True;
+  return true;
 }
 
 // Opens the display, finds or makes the window, runs, and cleans up.
@@ -204,7 +285,10 @@ FrontEndOutcome run(const HackOptions& options, const HackWindow& choice, int si
     }
 
     std::string error;
-    loop.hack = hackInit(display, loop.window, loop.ownWindow, options, trap, error);
+    if (followWindow(loop))
+      loop.hack = hackInit(display, loop.window, options, trap, error);
+    else
+      error = "there is no such window";
     if (!loop.hack) {
       char id[32];
       std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(loop.window));
@@ -219,11 +303,8 @@ FrontEndOutcome run(const HackOptions& options, const HackWindow& choice, int si
   }
   XCloseDisplay(display);
   // A frame was still being computed: its thread and the engine stay as they
-  // are, and the process ends here rather than wait for the frame.
-  if (!freed) {
-    if (!outcome.error.empty()) std::fprintf(stderr, "glimmerweave: %s\n", outcome.error.c_str());
-    std::_Exit(outcome.status);
-  }
+  // are, and the entry ends the process at once rather than wait for the frame.
+  outcome.frameLeftRunning = !freed;
   return outcome;
 }
 

@@ -1,7 +1,7 @@
-// Xlib, its atoms, resource and utility parts and MIT-SHM, as the X layer includes them. Xlib's
-// headers define a macro None, which would rewrite names of our own (ArithmeticError::None in the
-// engine) in whatever is included after them; here it becomes the constant kNone instead, so the X
-// layer may include headers in any order.
+// Xlib, its atoms, resource and utility parts, MIT-SHM, RENDER and DPMS, as the X layer includes
+// them. Xlib's headers define a macro None, which would rewrite names of our own
+// (ArithmeticError::None in the engine) in whatever is included after them; here it becomes the
+// constant kNone instead, so the X layer may include headers in any order.
 #pragma once
 
 #include <X11/Xatom.h>
@@ -9,6 +9,8 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrender.h>
+#include <X11/extensions/dpms.h>
 
 namespace glimmerweave::x11 {
 

@@ -139,14 +139,17 @@ case "$case_name" in
     ;;
 
   ends_cleanly)
-    # SIGTERM, then the compositor's end: each ends the program with status 0 and leaves
-    # nothing behind in the runtime folder or in shared memory.
+    # SIGTERM, then the compositor's end: SIGTERM kills it after its cleaning up (bash's
+    # 143 is death by SIGTERM; runuser passes it on), the compositor's end gives status 0,
+    # and neither leaves anything behind in the runtime folder or in shared memory.
     before="$(ls -A "$WAYLAND_SESSION_RUNTIME" /dev/shm)"
     start_program "$program" -saver -detail 10
     sleep 0.5
     kill -TERM "$child_pid"
     wait_end
-    ((status == 0)) || fail "SIGTERM ended it with status $status"
+    ((status == 128 + 15)) || fail "SIGTERM ended it with status $status"
+    grep -q "Terminated" "$case_dir/program.log" || [[ "$WAYLAND_SESSION_USER" == root ]] ||
+      fail "runuser did not see it killed by SIGTERM"
     [[ "$(ls -A "$WAYLAND_SESSION_RUNTIME" /dev/shm)" == "$before" ]] || fail "it left files behind"
     start_program "$program" -background -detail 10
     sleep 0.5

@@ -1,6 +1,7 @@
-// glimmerweave as a process: its bad options, its own window, how it ends (the
-// signals, within 100 ms of SIGTERM, the X connection closing, no shared memory
-// left behind), a 16-bit server, and a run under the real xscreensaver daemon.
+// glimmerweave as a process: its bad options, its own window, how it ends (by
+// the signals themselves, within 100 ms of SIGTERM, at any moment of its start;
+// the X connection closing; no shared memory left behind), a 16-bit server, a
+// server without RENDER, and a run under the real xscreensaver daemon.
 // Nothing here reads the shared display's pixels, so these cases may run
 // beside others; the ones that do are in x11_screen_test.cpp.
 #include <gtest/gtest.h>
@@ -202,7 +203,9 @@ TEST(Ending, SigtermInTheMiddleOfAFrameEndsItWithin100MsWithNoSharedMemoryLeft) 
   const milliseconds took = timeToEnd(program, SIGTERM, status);
   RecordProperty("sigterm_ms", static_cast<int>(took.count()));
   RecordProperty("baseline_ms", static_cast<int>(baseline.count()));
-  EXPECT_EQ(status, 0) << program.errors();
+  // Ended by the signal itself, as xscreensaver expects, not by an exit.
+  EXPECT_EQ(status, 128 + SIGTERM) << program.errors();
+  EXPECT_EQ(program.endingSignal(), SIGTERM);
   EXPECT_LE(took, milliseconds(100) + baseline)
       << "SIGTERM took " << took.count() << " ms to end the program (a process without "
       << "anything to do: " << baseline.count() << " ms)";
@@ -218,7 +221,7 @@ TEST(Ending, SigtermInTheMiddleOfAFrameEndsItWithin100MsWithNoSharedMemoryLeft) 
   EXPECT_EQ(attributes.height, 480);
 }
 
-TEST(Ending, SigintAndSighupEndItCleanlyAndEvenSigkillLeavesNoSharedMemory) {
+TEST(Ending, SigintAndSighupEndItByThemselvesAndEvenSigkillLeavesNoSharedMemory) {
   ASSERT_TRUE(displayGiven());
   const std::string folder = caseFolder();
   Connection x(display());
@@ -232,10 +235,29 @@ TEST(Ending, SigintAndSighupEndItCleanlyAndEvenSigkillLeavesNoSharedMemory) {
     std::this_thread::sleep_for(milliseconds(200));
     std::optional<int> status;
     timeToEnd(program, number, status);
-    EXPECT_EQ(status, number == SIGKILL ? 128 + SIGKILL : 0) << strsignal(number);
+    EXPECT_EQ(program.endingSignal(), number) << strsignal(number) << ": status " << *status;
     EXPECT_TRUE(
         waitUntil([&] { return sharedMemorySegmentsOf(program.pid()) == 0; }, milliseconds(10000)))
         << "a segment left after " << strsignal(number);
+  }
+}
+
+TEST(Ending, ASignalAtAnyMomentOfTheStartEndsItBySignalAfterCleaningUp) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 320, 240, 0);
+  // From before the program's first instruction to well into its frames.
+  const std::pair<int, int> rows[] = {{SIGTERM, 0},  {SIGINT, 2},   {SIGHUP, 5},
+                                      {SIGTERM, 15}, {SIGTERM, 40}, {SIGTERM, 150}};
+  for (const auto& [number, delay] : rows) {
+    Child program(busyRun(window.id), {}, {}, folder);
+    std::this_thread::sleep_for(milliseconds(delay));
+    EXPECT_TRUE(diesOf(program, number)) << delay << " ms after the start";
+    EXPECT_TRUE(
+        waitUntil([&] { return sharedMemorySegmentsOf(program.pid()) == 0; }, milliseconds(10000)))
+        << "a segment left after " << strsignal(number) << " at " << delay << " ms";
   }
 }
 
@@ -326,8 +348,7 @@ TEST(Ticking, BetweenTicksTheProgramSleepsInsteadOfSpinning) {
   ASSERT_GE(spin, 50) << "the spinning control got almost no processor time";
   EXPECT_LT(loop * 4, spin) << "the loop thread used " << loop << " ticks, a spinning one " << spin;
   EXPECT_TRUE(program.running()) << program.errors();
-  program.signal(SIGTERM);
-  EXPECT_EQ(program.waitFor(milliseconds(10000)), 0);
+  EXPECT_TRUE(diesOf(program, SIGTERM));
 }
 
 // ---------------------------------------------------------------------------
@@ -372,27 +393,28 @@ TEST(Depth16, TheFrameIsConvertedThroughTheVisualsMasks) {
   if (!shown) writePpm(folder + "/window.ppm", pixels.colours);
   EXPECT_TRUE(shown) << "the 16-bit window does not hold the converted frame (see " << folder
                      << "); stderr: " << program.errors();
-  program.signal(SIGTERM);
-  EXPECT_EQ(program.waitFor(milliseconds(10000)), 0);
+  EXPECT_TRUE(diesOf(program, SIGTERM));
 }
 
 // ---------------------------------------------------------------------------
 // Shared memory where the server offers it
 
-// Shows the still frame of algorithm 15 at Detail 10 in an 800 x 600 window of
-// the test on `server`, the program connecting as `programDisplay`; checks the
-// window against the renderer's frame and returns how many shared memory
-// segments of the program exist once the frame is shown.
+// Shows the still frame of algorithm 15 at Detail 10 in a window of the test
+// on `server` (800 x 600 unless given), the program connecting as
+// `programDisplay`; checks the window against the renderer's frame, stretched
+// pixel by pixel, and returns how many shared memory segments of the program
+// exist once the frame is shown.
 int showStillFrame(const PrivateServer& server, const std::string& programDisplay,
-                   const std::string& folder) {
+                   const std::string& folder, int width = 800, int height = 600) {
   Connection x(server.display());
   EXPECT_TRUE(x);
   if (!x) return -1;
-  const TestWindow window = makeWindow(x.get(), 800, 600, 0);
-  const RgbImage frame =
+  const TestWindow window = makeWindow(x.get(), width, height, 0);
+  const RgbImage frame = stretchedNearest(
       renderFrame({"--algorithm", "15", "--speed", "0", "--seed", "42", "--phase-a", "1",
                    "--phase-b", "2", "--width", "800", "--height", "600"},
-                  folder + "/expected.ppm");
+                  folder + "/expected.ppm"),
+      width, height);
   Child program(
       {programPath(), "-display", programDisplay, "-window-id", windowIdText(window.id), "-detail",
        "10", "-speed", "0", "-seed", "42", "-phase-a", "1", "-phase-b", "2", "-algorithm", "15"},
@@ -408,8 +430,7 @@ int showStillFrame(const PrivateServer& server, const std::string& programDispla
   EXPECT_TRUE(equal) << "the window does not hold the frame (see " << folder
                      << "); stderr: " << program.errors();
   const int segments = sharedMemorySegmentsOf(program.pid());
-  program.signal(SIGTERM);
-  EXPECT_EQ(program.waitFor(milliseconds(10000)), 0) << program.errors();
+  EXPECT_TRUE(diesOf(program, SIGTERM));
   EXPECT_EQ(program.errors(), "");
   return segments;
 }
@@ -437,6 +458,14 @@ TEST(SharedMemory, IsUsedWhereTheServerOffersItAndPlainImagesServeElsewhere) {
     ASSERT_TRUE(server.started());
     EXPECT_EQ(showStillFrame(server, "localhost" + server.display(), folder), 0);
   }
+}
+
+TEST(WithoutRender, TheProgramStretchesTheFrameItself) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  PrivateServer server("1024x768x24", {"-extension", "RENDER"}, folder);
+  ASSERT_TRUE(server.started());
+  EXPECT_EQ(showStillFrame(server, server.display(), folder, 1000, 750), 1);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,8 +1,9 @@
 // What glimmerweave puts in a window, read back from the display: the frame of
 // glimmerweave-render for the same options byte for byte (at depths 24 and 32,
 // with and without shared memory), stretched over windows of other sizes and
-// following their new sizes, the Detail setting's frame, the -fps figures drawn
-// over it, and a frame with an arithmetic error. These cases read the shared
+// following their new sizes, the Detail setting's frame, no frame computed
+// while the window is hidden, the -fps figures drawn into the frame, and a
+// frame with an arithmetic error. These cases read the shared
 // display's pixels, so they run one at a time.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -49,9 +50,14 @@ RgbImage stillFrame(const std::string& folder, int algorithm, int width = 800, i
   return frame;
 }
 
-// Waits until the window holds `expected`; on failure saves what it holds.
+// Whether a window is to hold a frame as it is, or as the server stretches it.
+enum class ByServer : std::uint8_t { No, Nearest, Smooth };
+
+// Waits until the window holds `expected` (stretched over it by the server,
+// unless ByServer::No); on failure saves what it holds.
 ::testing::AssertionResult windowShows(::Display* x, Window window, const PixelFormat& format,
                                        const RgbImage& expected, const std::string& saveAs,
+                                       ByServer stretched = ByServer::No,
                                        milliseconds limit = milliseconds(20000)) {
   std::string comparison;
   RgbImage actual;
@@ -59,7 +65,10 @@ RgbImage stillFrame(const std::string& folder, int algorithm, int width = 800, i
       [&] {
         actual = readWindow(x, window, format).colours;
         int differing = 0;
-        comparison = compareImages(actual, expected, differing);
+        comparison = stretched == ByServer::No
+                         ? compareImages(actual, expected, differing)
+                         : compareServerStretched(actual, expected, stretched == ByServer::Smooth,
+                                                  differing);
         return differing == 0;
       },
       limit);
@@ -80,8 +89,7 @@ std::vector<std::string> programIn(Window window, int algorithm,
 }
 
 void endProgram(Child& program) {
-  program.signal(SIGTERM);
-  EXPECT_EQ(program.waitFor(milliseconds(10000)), 0) << program.errors();
+  EXPECT_TRUE(diesOf(program, SIGTERM));
 }
 
 // ---------------------------------------------------------------------------
@@ -139,29 +147,32 @@ TEST(Stretching, TheFrameCoversTheWindowAndFollowsItsNewSize) {
   const TestWindow window = makeWindow(x.get(), 1024, 768, 0);
   const RgbImage frame = stillFrame(folder, 15);
   Child program(programIn(window.id, 15, {"-detail", "10"}), {}, {}, folder);
-  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, stretchedNearest(frame, 1024, 768),
-                          folder + "/1024x768"))
+  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame, folder + "/1024x768",
+                          ByServer::Nearest))
       << program.errors();
 
   // The program finds the new size of a window it does not own at its next tick.
   for (const auto& [width, height] : std::vector<std::pair<int, int>>{{640, 480}, {1200, 900}}) {
     XResizeWindow(x.get(), window.id, static_cast<unsigned>(width), static_cast<unsigned>(height));
     XSync(x.get(), False);
-    EXPECT_TRUE(windowShows(x.get(), window.id, window.format,
-                            stretchedNearest(frame, width, height),
-                            folder + "/" + std::to_string(width) + "x" + std::to_string(height)))
+    EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame,
+                            folder + "/" + std::to_string(width) + "x" + std::to_string(height),
+                            ByServer::Nearest))
         << program.errors();
   }
 
-  // A window it did not make: never moved, resized or listened to.
+  // A window it did not make: never moved or resized, and no input taken from
+  // it (it follows only the window's visibility and structure).
   XWindowAttributes attributes{};
   ASSERT_NE(XGetWindowAttributes(x.get(), window.id, &attributes), 0);
   EXPECT_EQ(attributes.width, 1200);
   EXPECT_EQ(attributes.height, 900);
   EXPECT_EQ(attributes.x, 0);
   EXPECT_EQ(attributes.y, 0);
-  EXPECT_EQ(attributes.all_event_masks, attributes.your_event_mask)
-      << "another client selected events on the window";
+  EXPECT_EQ(attributes.all_event_masks & ~attributes.your_event_mask &
+                ~(VisibilityChangeMask | StructureNotifyMask),
+            0)
+      << "another client selected input on the window";
   endProgram(program);
   EXPECT_NE(XGetWindowAttributes(x.get(), window.id, &attributes), 0) << "the window is gone";
 }
@@ -181,8 +192,7 @@ TEST(Stretching, ItsOwnWindowFollowsResizing) {
   EXPECT_TRUE(windowShows(x.get(), window, format, frame, folder + "/800x600"));
   XResizeWindow(x.get(), window, 1000, 700);
   XSync(x.get(), False);
-  EXPECT_TRUE(windowShows(x.get(), window, format, stretchedNearest(frame, 1000, 700),
-                          folder + "/1000x700"))
+  EXPECT_TRUE(windowShows(x.get(), window, format, frame, folder + "/1000x700", ByServer::Nearest))
       << program.errors();
   endProgram(program);
 }
@@ -196,8 +206,8 @@ TEST(Stretching, TheDetailSettingsFrameIsStretchedOverTheWindow) {
   // Detail 5 is 533 x 400.
   const RgbImage frame = stillFrame(folder, 29, 533, 400);
   Child program(programIn(window.id, 29, {"-detail", "5"}), {}, {}, folder);
-  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, stretchedNearest(frame, 800, 600),
-                          folder + "/detail5"))
+  EXPECT_TRUE(
+      windowShows(x.get(), window.id, window.format, frame, folder + "/detail5", ByServer::Nearest))
       << program.errors();
   endProgram(program);
 }
@@ -211,44 +221,15 @@ TEST(Stretching, SmoothStretchingCoversTheWindowWithBlendsOfNeighbouringPixels) 
   // Detail 0 is 267 x 200: every frame pixel spans several window pixels.
   const RgbImage frame = stillFrame(folder, 15, 267, 200);
   Child program(programIn(window.id, 15, {"-detail", "0", "-smooth"}), {}, {}, folder);
-  // Each window pixel lies, colour by colour, between the four frame pixels
-  // around its centre; and the picture is not the nearest-pixel one.
-  const auto blended = [&](const RgbImage& image, std::string& where) {
-    for (int r = 0; r < image.height; ++r) {
-      const double y = std::clamp((r + 0.5) * 200 / 750 - 0.5, 0.0, 199.0);
-      const int y0 = static_cast<int>(y);
-      const int y1 = std::min(y0 + 1, 199);
-      for (int c = 0; c < image.width; ++c) {
-        const double xc = std::clamp((c + 0.5) * 267 / 1000 - 0.5, 0.0, 266.0);
-        const int x0 = static_cast<int>(xc);
-        const int x1 = std::min(x0 + 1, 266);
-        for (int channel = 0; channel < 3; ++channel) {
-          const int corners[] = {frame.at(y0, x0)[channel], frame.at(y0, x1)[channel],
-                                 frame.at(y1, x0)[channel], frame.at(y1, x1)[channel]};
-          const int v = image.at(r, c)[channel];
-          if (v < *std::min_element(corners, corners + 4) ||
-              v > *std::max_element(corners, corners + 4)) {
-            where = "column " + std::to_string(c) + ", row " + std::to_string(r);
-            return false;
-          }
-        }
-      }
-    }
-    return true;
-  };
-  RgbImage actual;
-  std::string where = "not read";
-  const bool shown = waitUntil(
-      [&] {
-        actual = readWindow(x.get(), window.id, window.format).colours;
-        return actual.width == 1000 && litShare(actual) > 0.5 && blended(actual, where);
-      },
-      milliseconds(20000));
+  // Each window pixel lies, colour by colour, between the frame pixels around
+  // its centre; and the picture is not the nearest-pixel one.
+  EXPECT_TRUE(
+      windowShows(x.get(), window.id, window.format, frame, folder + "/smooth", ByServer::Smooth))
+      << program.errors();
+  const RgbImage actual = readWindow(x.get(), window.id, window.format).colours;
   writePpm(folder + "/smooth-window.ppm", actual);
-  EXPECT_TRUE(shown) << "not a blend of the frame's pixels at " << where << "; "
-                     << program.errors();
   int differing = 0;
-  compareImages(actual, stretchedNearest(frame, 1000, 750), differing);
+  compareServerStretched(actual, frame, false, differing);
   EXPECT_GT(differing, 100000) << "the smooth picture is the nearest-pixel one";
   endProgram(program);
 }
@@ -326,6 +307,52 @@ TEST(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
   EXPECT_GE(secondTick - firstTick, ticks40 / 2) << "in " << seconds << " s";
   endProgram(program);
 }
+
+// Hidden by unmapping its window (false) or by covering it with another
+// (true), the program computes no frame, so the animation stands still; seen
+// again, it computes and shows frames again.
+class Hidden : public ::testing::TestWithParam<bool> {};
+
+TEST_P(Hidden, NoFrameIsComputedUntilTheWindowIsSeenAgain) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  Connection x(display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 267, 200, 0);
+  const RgbImage frame = stillFrame(folder, 29, 267, 200);
+  Child program(programIn(window.id, 29, {"-detail", "0"}), {}, {}, folder);
+  const auto computes = [&] {
+    const long long from = processCpuTicks(program.pid());
+    return waitUntil([&] { return processCpuTicks(program.pid()) >= from + 10; },
+                     milliseconds(10000));
+  };
+  // The control: seen, it computes.
+  EXPECT_TRUE(computes()) << "nothing computed while seen; " << program.errors();
+  Window cover = 0;
+  if (GetParam())
+    cover = makeWindow(x.get(), 400, 300, 0).id;
+  else
+    XUnmapWindow(x.get(), window.id);
+  XSync(x.get(), False);
+  // A frame begun before may still end; then nothing for 2 s.
+  std::this_thread::sleep_for(milliseconds(500));
+  const long long hiddenFrom = processCpuTicks(program.pid());
+  std::this_thread::sleep_for(milliseconds(2000));
+  EXPECT_LE(processCpuTicks(program.pid()) - hiddenFrom, 1) << "processor time used while hidden";
+  if (GetParam())
+    XDestroyWindow(x.get(), cover);
+  else
+    XMapWindow(x.get(), window.id);
+  XSync(x.get(), False);
+  EXPECT_TRUE(computes()) << "nothing computed once seen again";
+  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame, folder + "/again"));
+  endProgram(program);
+}
+
+INSTANTIATE_TEST_SUITE_P(ItsWindow, Hidden, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& covered) {
+                           return covered.param ? "Covered" : "Unmapped";
+                         });
 
 // ---------------------------------------------------------------------------
 // Over the frame

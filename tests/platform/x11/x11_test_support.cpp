@@ -147,6 +147,7 @@ std::optional<int> Child::waitFor(milliseconds limit) {
     const pid_t done = waitpid(pid_, &raw, WNOHANG);
     if (done == pid_) {
       status_ = statusOf(raw);
+      endingSignal_ = WIFSIGNALED(raw) ? WTERMSIG(raw) : 0;
       return status_;
     }
     if (done < 0) {
@@ -168,6 +169,17 @@ std::string Child::output() const {
 
 std::string Child::errors() const {
   return readText(errPath_);
+}
+
+::testing::AssertionResult diesOf(Child& child, int number) {
+  child.signal(number);
+  const std::optional<int> status = child.waitFor(milliseconds(10000));
+  if (child.endingSignal() == number) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure()
+         << "not ended by " << strsignal(number) << ": "
+         << (status ? "status " + std::to_string(*status) : std::string("still running"))
+         << (child.endingSignal() == 0 ? " (an exit)" : " (a signal)")
+         << "; stderr: " << child.errors();
 }
 
 Outcome runCommand(const std::vector<std::string>& argv, const std::string& folder,
@@ -199,8 +211,11 @@ int sharedMemorySegmentsOf(pid_t pid) {
   return count;
 }
 
-long long threadCpuTicks(pid_t pid, pid_t thread) {
-  std::ifstream file("/proc/" + std::to_string(pid) + "/task/" + std::to_string(thread) + "/stat");
+namespace {
+
+// utime + stime of a /proc stat file.
+long long cpuTicksIn(const std::string& path) {
+  std::ifstream file(path);
   std::string line;
   std::getline(file, line);
   // The fields after the command's closing parenthesis start with the third,
@@ -216,6 +231,16 @@ long long threadCpuTicks(pid_t pid, pid_t thread) {
     if (number == 15) stime = std::stoll(field);
   }
   return utime < 0 || stime < 0 ? -1 : utime + stime;
+}
+
+}  // namespace
+
+long long threadCpuTicks(pid_t pid, pid_t thread) {
+  return cpuTicksIn("/proc/" + std::to_string(pid) + "/task/" + std::to_string(thread) + "/stat");
+}
+
+long long processCpuTicks(pid_t pid) {
+  return cpuTicksIn("/proc/" + std::to_string(pid) + "/stat");
 }
 
 std::vector<pid_t> processesRunning(const std::string& path) {
@@ -480,6 +505,49 @@ RgbImage stretchedNearest(const RgbImage& image, int width, int height) {
     }
   }
   return out;
+}
+
+namespace {
+
+// The frame pixels, in one direction, that RENDER may take window pixel
+// `index` from: the one under its centre (and the next, smooth), widened by
+// the fixed-point error, a 65536th of a frame pixel per window pixel.
+std::pair<int, int> serverSources(int index, int frameSize, int windowSize, bool smooth) {
+  const double centre = (index + 0.5) * frameSize / windowSize - (smooth ? 0.5 : 0.0);
+  const double slack = (index + 1) / 65536.0;
+  const int first = static_cast<int>(std::floor(centre - slack));
+  const int last = static_cast<int>(std::floor(centre + slack)) + (smooth ? 1 : 0);
+  return {std::clamp(first, 0, frameSize - 1), std::clamp(last, 0, frameSize - 1)};
+}
+
+}  // namespace
+
+std::string compareServerStretched(const RgbImage& actual, const RgbImage& frame, bool smooth,
+                                   int& differing) {
+  differing = 0;
+  std::string first;
+  for (int r = 0; r < actual.height; ++r) {
+    const auto [top, bottom] = serverSources(r, frame.height, actual.height, smooth);
+    for (int c = 0; c < actual.width; ++c) {
+      const auto [left, right] = serverSources(c, frame.width, actual.width, smooth);
+      // Nearest, the sources are mostly one pixel, whose colour it must be.
+      bool within = true;
+      for (int channel = 0; channel < 3; ++channel) {
+        int low = 255;
+        int high = 0;
+        for (int sr = top; sr <= bottom; ++sr)
+          for (int sc = left; sc <= right; ++sc) {
+            low = std::min<int>(low, frame.at(sr, sc)[channel]);
+            high = std::max<int>(high, frame.at(sr, sc)[channel]);
+          }
+        const int value = actual.at(r, c)[channel];
+        within = within && value >= low && value <= high;
+      }
+      if (!within && differing++ == 0)
+        first = "first at column " + std::to_string(c) + ", row " + std::to_string(r);
+    }
+  }
+  return differing == 0 ? "equal" : std::to_string(differing) + " pixels differ; " + first;
 }
 
 std::string compareImages(const RgbImage& actual, const RgbImage& expected, int& differing) {

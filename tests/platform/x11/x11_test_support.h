@@ -58,6 +58,9 @@ class Child {
   // Waits up to `limit` for the end; the exit status, or 128 + the signal that
   // ended it; none while it still runs.
   std::optional<int> waitFor(milliseconds limit);
+  // The signal that ended it (its death, not an exit status of 128 + n); 0
+  // when it exited or still runs.
+  int endingSignal() const { return endingSignal_; }
   void signal(int number);
   // What it wrote (with a folder).
   std::string output() const;
@@ -67,9 +70,14 @@ class Child {
   pid_t pid_ = -1;
   bool ownGroup_ = false;
   std::optional<int> status_;
+  int endingSignal_ = 0;
   std::string outPath_;
   std::string errPath_;
 };
+
+// Sends `number` to the child and waits up to 10 s for it to die of that
+// signal, as xscreensaver expects of its programs.
+::testing::AssertionResult diesOf(Child& child, int number);
 
 struct Outcome {
   int status = -1;  // -1: did not end within the limit
@@ -89,6 +97,10 @@ int sharedMemorySegmentsOf(pid_t pid);
 // The processor time (user and system, in clock ticks) that thread `thread` of
 // process `pid` has used so far; -1 when it cannot be read.
 long long threadCpuTicks(pid_t pid, pid_t thread);
+
+// The processor time (user and system, in clock ticks) that all threads of
+// process `pid` have used so far; -1 when it cannot be read.
+long long processCpuTicks(pid_t pid);
 
 // The processes whose program is the file `path`.
 std::vector<pid_t> processesRunning(const std::string& path);
@@ -190,6 +202,14 @@ RgbImage renderFrame(const std::vector<std::string>& options, const std::string&
 // The image nearest-pixel stretched to width x height, each pixel taken from
 // under the target pixel's centre (worked out independently of the program).
 RgbImage stretchedNearest(const RgbImage& image, int width, int height);
+
+// How many pixels of a window differ from `frame` as RENDER stretches it over
+// the window (nearest pixel, or bilinear with `smooth`), and a description of
+// the first: each pixel must lie, colour by colour, between the frame pixels
+// under (and, smooth, beside) its centre, widened where RENDER's 16.16
+// fixed-point arithmetic can move the centre across an edge between them.
+std::string compareServerStretched(const RgbImage& actual, const RgbImage& frame, bool smooth,
+                                   int& differing);
 
 // How many pixels differ, and a description of the first.
 std::string compareImages(const RgbImage& actual, const RgbImage& expected, int& differing);
