@@ -25,6 +25,16 @@ GLIMMERWEAVE_PACKAGES_WINDOWS=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xserv
 GLIMMERWEAVE_PACKAGES_PACKAGE=(cmake ninja-build g++-mingw-w64-x86-64-posix nsis zip
   googletest)
 
+# The project's version, as project(... VERSION ...) in CMakeLists.txt writes it.
+project_version() {
+  sed -n 's/^project(Glimmerweave VERSION \([0-9.]*\) .*/\1/p' "$GLIMMERWEAVE_ROOT/CMakeLists.txt"
+}
+
+# What building the Debian package needs: its Build-Depends (debian/control), debhelper
+# and lintian.
+GLIMMERWEAVE_PACKAGES_DEB=(dpkg-dev debhelper lintian cmake ninja-build g++ googletest
+  libpng-dev libx11-dev libxext-dev libwayland-dev libwayland-bin wayland-protocols pkgconf)
+
 # Prints a heading that stands out in a long log.
 section() {
   printf '\n==== %s ====\n' "$*"
@@ -67,6 +77,7 @@ prepare_machine() {
       windows) packages+=("${GLIMMERWEAVE_PACKAGES_WINDOWS[@]}") ;;
       package) packages+=("${GLIMMERWEAVE_PACKAGES_PACKAGE[@]}") ;;
       run) packages+=(imagemagick) ;;
+      deb) packages+=("${GLIMMERWEAVE_PACKAGES_DEB[@]}") ;;
       *) echo "prepare_machine: unknown part '$part'" >&2; return 1 ;;
     esac
   done
