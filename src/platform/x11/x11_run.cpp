@@ -209,13 +209,17 @@ void runLoop(Loop& loop) {
 
     // Sleeps until an event, a signal or the frame, and the next tick while
     // the frames are seen and none is being computed; with the monitor off,
-    // until it is asked again; unseen otherwise, without a timeout.
+    // until it is asked again; unseen otherwise, a second at most: an event that
+    // Xlib read into its queue during a reply never wakes the poll, and a hidden
+    // window must not wait on it for ever.
     timespec wait{};
     const timespec* timeout = nullptr;
-    if (!busy && (seen || (loop.showable() && loop.dpms))) {
+    if (!busy) {
       const Clock::duration until =
           seen ? loop.schedule.untilDue(now)
-               : std::max(Clock::duration::zero(), loop.nextMonitorCheck - now);
+          : loop.showable() && loop.dpms
+              ? std::max(Clock::duration::zero(), loop.nextMonitorCheck - now)
+              : Clock::duration(kMonitorCheckPeriod);
       wait = toTimespec(std::chrono::duration_cast<std::chrono::nanoseconds>(until));
       timeout = &wait;
     }
