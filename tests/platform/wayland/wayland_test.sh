@@ -84,7 +84,7 @@ mover="$(wayland_session_install "$mover")"
 case "$case_name" in
   exact_frames_on_every_output)
     # Both outputs show the renderer's frame at their real pixels: HEADLESS-2's 400 x 300
-    # logical pixels are 800 x 600 real ones at scale 2.
+    # logical pixels are 800 x 600 real ones at scale 2; so does an output that appears.
     for algorithm in 3 22 29; do
       render "$algorithm"
       start_program "$program" -saver -algorithm "$algorithm" "${still[@]}"
@@ -92,6 +92,19 @@ case "$case_name" in
         shows "$output" "$case_dir/frame-$algorithm.png" ||
           fail "$output does not show algorithm $algorithm's frame (see $case_dir)"
       done
+      if ((algorithm == 3)); then
+        # An output that appears gets a surface; one that goes loses it, and the run
+        # goes on; back again, it gets one anew.
+        for step in "create_output" "output HEADLESS-3 mode 800x600 position 1600 0" \
+                    "output HEADLESS-3 disable" "output HEADLESS-3 enable"; do
+          # shellcheck disable=SC2086  # the command's words are separate arguments
+          wayland_session_run swaymsg -q $step || fail "swaymsg $step failed"
+          [[ "$step" == *disable ]] && continue
+          [[ "$step" == create_output ]] || shows HEADLESS-3 "$case_dir/frame-3.png" ||
+            fail "the output after '$step' does not show the frame"
+        done
+        kill -0 "$child_pid" || fail "the run ended with an output"
+      fi
       stop_child
     done
     ;;
