@@ -33,7 +33,7 @@ project_version() {
 # What building the Debian package needs: its Build-Depends (debian/control), debhelper
 # and lintian.
 GLIMMERWEAVE_PACKAGES_DEB=(dpkg-dev debhelper lintian cmake ninja-build g++ googletest
-  libpng-dev libx11-dev libxext-dev libwayland-dev libwayland-bin wayland-protocols pkgconf)
+  libpng-dev libx11-dev libxext-dev libxrender-dev libwayland-dev libwayland-bin wayland-protocols pkgconf)
 
 # Prints a heading that stands out in a long log.
 section() {
@@ -68,7 +68,8 @@ ensure_packages() {
 }
 
 # Installs everything the given parts need: native, windows, package, run (ImageMagick
-# for the screenshot of a run without a display).
+# for the screenshot of a run without a display), deb, measure (xdotool, which hides
+# the window whose cost scripts/measure reads).
 prepare_machine() {
   local packages=() part
   for part in "$@"; do
@@ -78,6 +79,7 @@ prepare_machine() {
       package) packages+=("${GLIMMERWEAVE_PACKAGES_PACKAGE[@]}") ;;
       run) packages+=(imagemagick) ;;
       deb) packages+=("${GLIMMERWEAVE_PACKAGES_DEB[@]}") ;;
+      measure) packages+=(xdotool) ;;
       *) echo "prepare_machine: unknown part '$part'" >&2; return 1 ;;
     esac
   done
@@ -90,13 +92,13 @@ prepare_machine() {
 _glimmerweave_xvfb_pid=""
 _glimmerweave_started_prefix=""
 
-# Starts one Xvfb on a free display (1280 x 1024, 24-bit colour) and exports DISPLAY
-# for it. Its log is build/xvfb.log.
-_start_xvfb() {
+# Starts one Xvfb on a free display (a screen of $1, default 1280x1024, 24-bit colour)
+# and exports DISPLAY for it. Its log is build/xvfb.log; stop_environment stops it.
+start_xvfb() {
   local display_file="$GLIMMERWEAVE_BUILD/xvfb.display"
   mkdir -p "$GLIMMERWEAVE_BUILD"
   : >"$display_file"
-  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" \
+  Xvfb -displayfd 3 -screen 0 "${1:-1280x1024}x24" -nolisten tcp 3>"$display_file" \
     >"$GLIMMERWEAVE_BUILD/xvfb.log" 2>&1 &
   _glimmerweave_xvfb_pid=$!
   local waited=0
@@ -110,9 +112,16 @@ _start_xvfb() {
     sleep 0.1
     waited=$((waited + 1))
   done
-  export DISPLAY=":$(tr -dc '0-9' <"$display_file")"
+  local number
+  number=$(tr -dc '0-9' <"$display_file")
+  export DISPLAY=":$number"
   rm -f "$display_file"
   echo "Xvfb (pid $_glimmerweave_xvfb_pid) serves DISPLAY=$DISPLAY"
+}
+
+# The process id of the Xvfb that start_xvfb started (empty when none runs).
+xvfb_pid() {
+  echo "$_glimmerweave_xvfb_pid"
 }
 
 # Gives the programs of this run a display: the desktop's DISPLAY, or, when there is
@@ -122,7 +131,7 @@ start_display() {
     return 0
   fi
   if [[ -z "${DISPLAY:-}" ]]; then
-    _start_xvfb
+    start_xvfb
   else
     echo "Using the display $DISPLAY"
   fi

@@ -40,12 +40,15 @@ void FrameRateMeter::frameShown(Clock::time_point due, Clock::duration took,
   if (!started_) {
     // The first frame opens the first second; it is not counted in it.
     started_ = true;
-    since_ = due;
-    processorSince_ = processorTime;
+    since_ = firstDue_ = due;
+    processorSince_ = processorFirst_ = processorTime;
     frames_ = 0;
     return;
   }
   ++frames_;
+  ++totalFrames_;
+  lastDue_ = due;
+  processorLast_ = processorTime;
   const auto elapsed = due - since_;
   if (elapsed >= std::chrono::seconds(1)) {
     rate_ = frames_ / std::chrono::duration<double>(elapsed).count();
@@ -70,6 +73,18 @@ std::string FrameRateMeter::text() const {
   char text[128];
   std::snprintf(text, sizeof text, "%s fps\n%lld ms per frame\n%s ms CPU per frame", rate,
                 static_cast<long long>(ms), processor);
+  return text;
+}
+
+std::string FrameRateMeter::summary() const {
+  const double seconds = std::chrono::duration<double>(lastDue_ - firstDue_).count();
+  if (totalFrames_ == 0 || seconds <= 0) return "no frame shown";
+  const double processor =
+      std::chrono::duration<double, std::milli>(processorLast_ - processorFirst_).count();
+  char text[128];
+  std::snprintf(text, sizeof text, "%lld frames shown in %.1f s: %.1f fps, %.1f ms CPU per frame",
+                totalFrames_, seconds, static_cast<double>(totalFrames_) / seconds,
+                processor / static_cast<double>(totalFrames_));
   return text;
 }
 

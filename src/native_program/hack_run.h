@@ -41,6 +41,11 @@ class FrameRateMeter {
   // The last rate measured (0 before the first second has passed).
   double framesPerSecond() const { return rate_; }
 
+  // The whole run's figures, which the program prints when it ends: "250 frames
+  // shown in 10.0 s: 25.0 fps, 12.5 ms CPU per frame", counted from the first
+  // frame shown as the seconds are; "no frame shown" before the second frame.
+  std::string summary() const;
+
  private:
   bool started_ = false;
   Clock::time_point since_{};
@@ -50,6 +55,11 @@ class FrameRateMeter {
   double processorPerFrame_ = 0;  // milliseconds
   bool measured_ = false;
   Clock::duration took_{};
+  Clock::time_point firstDue_{};
+  Clock::time_point lastDue_{};
+  Clock::duration processorFirst_{};
+  Clock::duration processorLast_{};
+  long long totalFrames_ = 0;
 };
 
 }  // namespace glimmerweave

@@ -12,6 +12,11 @@ const char* nameOf(DisplaySystem system) {
 
 }  // namespace
 
+void reportOutcome(const FrontEndOutcome& outcome, std::ostream& err) {
+  if (!outcome.figures.empty()) err << "glimmerweave: " << outcome.figures << '\n';
+  if (!outcome.error.empty()) err << "glimmerweave: " << outcome.error << '\n';
+}
+
 int nativeProgramMain(const std::vector<std::string>& arguments,
                       const DisplayEnvironment& environment, const FrontEnds& frontEnds,
                       std::ostream& out, std::ostream& err) {
@@ -37,7 +42,7 @@ int nativeProgramMain(const std::vector<std::string>& arguments,
     const FrontEnd& frontEnd = system == DisplaySystem::Wayland ? frontEnds.wayland : frontEnds.x11;
     const FrontEndOutcome outcome = frontEnd(command.options);
     if (outcome.reached) {
-      if (!outcome.error.empty()) err << "glimmerweave: " << outcome.error << '\n';
+      reportOutcome(outcome, err);
       return outcome.status;
     }
     tried += tried.empty() ? "" : "; ";

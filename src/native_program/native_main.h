@@ -26,6 +26,9 @@ struct FrontEndOutcome {
   // A frame is still being computed on other threads, which cannot stop it:
   // the process must end at once, without returning from main.
   bool frameLeftRunning = false;
+  // With -fps: the whole run's figures (FrameRateMeter::summary), printed when
+  // it ends.
+  std::string figures{};
 };
 
 using FrontEnd = std::function<FrontEndOutcome(const HackOptions&)>;
@@ -34,6 +37,10 @@ struct FrontEnds {
   FrontEnd x11;
   FrontEnd wayland;
 };
+
+// Writes what a run that reached its display has to say (its -fps figures, then
+// its error) to `err` as "glimmerweave: ..." lines.
+void reportOutcome(const FrontEndOutcome& outcome, std::ostream& err);
 
 // Runs the program with `arguments` (after its name); messages go to `err` as
 // "glimmerweave: ..." lines, -help and -version to `out`. Returns the exit status.

@@ -108,6 +108,7 @@ TEST(FrameRateMeter, ShowsNoRateBeforeAWholeSecondHasPassed) {
   const FrameRateMeter::Clock::time_point start{};
   EXPECT_EQ(meter.text(), "-- fps\n0 ms per frame\n-- ms CPU per frame");
   meter.frameShown(start, milliseconds(38), milliseconds(0));
+  EXPECT_EQ(meter.summary(), "no frame shown");
   meter.frameShown(start + milliseconds(500), milliseconds(41), milliseconds(30));
   EXPECT_EQ(meter.text(), "-- fps\n41 ms per frame\n-- ms CPU per frame");
   EXPECT_EQ(meter.framesPerSecond(), 0);
@@ -128,6 +129,8 @@ TEST(FrameRateMeter, CountsTheFramesOfEachSecondAfterTheFirstFrame) {
                      milliseconds(400 + 250 * frame));
   EXPECT_NEAR(meter.framesPerSecond(), 4 / 1.2, 1e-9);
   EXPECT_EQ(meter.text(), "3.3 fps\n300 ms per frame\n250.0 ms CPU per frame");
+  // The whole run: 29 frames in 2.2 s, 1300 ms of CPU.
+  EXPECT_EQ(meter.summary(), "29 frames shown in 2.2 s: 13.2 fps, 44.8 ms CPU per frame");
 }
 
 TEST(FrameRateMeter, NeverShowsMoreFramesThanTicks) {

@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     FrontEndOutcome outcome = x11::runOnX11(options, environment.xscreensaverWindow, signals);
     if (outcome.frameLeftRunning) {
       // Neither waiting for the frame nor returning past the threads computing it.
-      if (!outcome.error.empty()) std::fprintf(stderr, "glimmerweave: %s\n", outcome.error.c_str());
+      reportOutcome(outcome, std::cerr);
       endBySignalWaiting(signals);
       std::cout.flush();
       std::_Exit(outcome.status);

@@ -830,6 +830,7 @@ FrontEndOutcome runOnWayland(const HackOptions& options, int signals) {
   if (setUp(*run)) loop(*run, signals);
   FrontEndOutcome outcome = run->outcome;
   if (run->running) outcome = {true, kExitOk, ""};
+  if (options.fps) outcome.figures = run->meter.summary();
   return outcome;
 }
 

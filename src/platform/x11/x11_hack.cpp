@@ -167,6 +167,10 @@ bool hackEvent(HackState& state, const XEvent& event) {
   return false;
 }
 
+std::string hackFigures(const HackState& state) {
+  return state.fps ? state.meter.summary() : std::string();
+}
+
 bool hackFree(HackState* state) {
   if (!state) return true;
   state->area.reset();

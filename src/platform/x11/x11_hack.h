@@ -39,6 +39,9 @@ void hackReshape(HackState& state, int width, int height);
 // when it was one.
 bool hackEvent(HackState& state, const XEvent& event);
 
+// With -fps, the whole run's figures (empty without).
+std::string hackFigures(const HackState& state);
+
 // Releases the X resources, and the rest when no frame is being computed. False
 // when a frame was: the engine cannot stop it part-way, so the rest is left for
 // the process's end, which must follow at once (without returning from main).

@@ -300,6 +300,7 @@ FrontEndOutcome run(const HackOptions& options, const HackWindow& choice, int si
                  std::string("cannot draw in the window ") + id + ": " + error};
     } else {
       runLoop(loop);
+      outcome.figures = hackFigures(*loop.hack);
       freed = hackFree(loop.hack);
     }
     if (loop.ownWindow) XDestroyWindow(display, loop.window);

@@ -383,7 +383,10 @@ TEST(FrameRate, TheFiguresAreDrawnOverTheFrameInTheLowerLeftCorner) {
   };
   EXPECT_TRUE(waitUntil(check, milliseconds(20000))) << program.errors();
   writePpm(folder + "/fps-window.ppm", actual);
+  // Frames for over a second, then the run's figures when it ends.
+  std::this_thread::sleep_for(milliseconds(1200));
   endProgram(program);
+  EXPECT_NE(program.errors().find(" frames shown in "), std::string::npos) << program.errors();
 }
 
 TEST(ArithmeticErrors, AFrameWithAnErrorIsShownAsFarAsItWasComputedAndTheRunGoesOn) {
