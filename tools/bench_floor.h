@@ -1,6 +1,9 @@
 // The floor of a frame's time: what the transcendental instructions it computes
 // cost on this machine, one thread, and nothing else, measured on the very operands
 // the frame gives them. glimmerweave-bench sets each algorithm's time beside it.
+// It is an estimate, not a proven bound: a microcoded x87 instruction overlaps
+// the arithmetic around it, and how well depends on the processor, so a frame
+// that does little besides its calls may come in just under the sum of its calls.
 #pragma once
 
 #include <array>

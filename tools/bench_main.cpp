@@ -3,8 +3,8 @@
 // the median milliseconds per frame with all threads of a pool, with one
 // thread, and with one thread on the standard library's math (the path of
 // processors without x87), with the ratios between them. Beside them: the
-// floor of each algorithm's frame (its sin, cos, ln, sqrt and e^x calls alone, timed
-// on the very operands that frame gives them, for one thread) and what a still frame
+// estimated floor of each algorithm's frame (its sin, cos, ln, sqrt and e^x calls
+// alone, timed on the very operands that frame gives them, for one thread) and what a still frame
 // costs (a tick at Speed 0 after the first frame).
 #include <algorithm>
 #include <chrono>
@@ -209,7 +209,7 @@ int main(int argc, char** argv) {
                 row.allThreads, row.oneThread, row.floor, row.oneThread / row.floor, row.still,
                 row.oneThread / row.allThreads, row.portable, row.portable / row.oneThread);
   std::printf(
-      "\ngeometric mean: one thread %.2f x the floor; all threads %.2f x one thread; "
+      "\ngeometric mean: one thread %.2f x the estimated floor; all threads %.2f x one thread; "
       "a still frame %.2f %% of a computed one; x87 %.2f x portable math\n",
       overFloor, threadSpeedUp, stillShare * 100, mathSpeedUp);
   return 0;
