@@ -235,9 +235,11 @@ bool drawSurface(Run& run, Surface& s) {
   target.stride = buffer->stride;
   target.layout = PixelLayout{4, false};
   target.format = kXrgb8888;
+  // Between frames, on the frame's own threads.
   stretchImage(
       run.image, target,
-      run.options.smooth && !compositorScales ? StretchFilter::Smooth : StretchFilter::Nearest);
+      run.options.smooth && !compositorScales ? StretchFilter::Smooth : StretchFilter::Nearest,
+      *run.pool);
 
   if (s.viewport) {
     if (compositorScales || (s.scale120 > 0 && !run.exactConfigureSize))

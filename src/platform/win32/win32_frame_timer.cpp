@@ -10,35 +10,23 @@ namespace {
 
 constexpr UINT kFineTimingMs = 1;
 
-// Holds Windows to 1 ms timing while asked to, and gives it back at the latest
-// when it goes. Without it a wait ends only on the system timer's next beat: a
-// 40 ms wait lasts 46.9 ms at the default 15.625 ms. Since Windows 10 2004 the
-// request holds for this process alone.
-class FineTiming {
- public:
-  FineTiming() = default;
-  ~FineTiming() { hold(false); }
-  FineTiming(const FineTiming&) = delete;
-  FineTiming& operator=(const FineTiming&) = delete;
-
-  void hold(bool wanted) {
-    if (wanted == held_) return;
-    if (wanted) {
-      held_ = timeBeginPeriod(kFineTimingMs) == TIMERR_NOERROR;
-    } else {
-      timeEndPeriod(kFineTimingMs);
-      held_ = false;
-    }
-  }
-
- private:
-  bool held_ = false;
-};
-
 }  // namespace
 
+FineTiming::~FineTiming() {
+  hold(false);
+}
+
+void FineTiming::hold(bool wanted) {
+  if (wanted == held_) return;
+  if (wanted) {
+    held_ = timeBeginPeriod(kFineTimingMs) == TIMERR_NOERROR;
+  } else {
+    timeEndPeriod(kFineTimingMs);
+    held_ = false;
+  }
+}
+
 int runMessageLoop(FrameTimer* timer, const PreDispatchHook& preDispatch) {
-  // Held only while the timer runs: fine timing costs the system power.
   FineTiming fineTiming;
   MSG message;
   for (;;) {

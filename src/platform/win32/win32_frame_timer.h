@@ -11,6 +11,24 @@
 
 namespace glimmerweave::win32 {
 
+// Holds Windows to 1 ms timing while asked to, and gives it back at the latest
+// when it goes. Without it a wait ends only on the system timer's next beat: a
+// 40 ms wait lasts 46.9 ms at the default 15.625 ms. Since Windows 10 2004 the
+// request holds for this process alone. Fine timing costs the system power, so
+// it is held only while frames are ticking.
+class FineTiming {
+ public:
+  FineTiming() = default;
+  ~FineTiming();
+  FineTiming(const FineTiming&) = delete;
+  FineTiming& operator=(const FineTiming&) = delete;
+
+  void hold(bool wanted);
+
+ private:
+  bool held_ = false;
+};
+
 // Sees each message the loop takes from the queue before it is dispatched;
 // `message` points to the MSG. Returns true when it has dealt with the message,
 // which then is not dispatched.

@@ -148,19 +148,6 @@ class FullScreenForm : public FullScreenHost {
   HPOWERNOTIFY displayPower_ = nullptr;
 };
 
-// The display's power state that a WM_POWERBROADCAST message carries: 0 off,
-// 1 on, 2 dimmed; -1 when the message is about something else.
-int displayPowerState(WPARAM event, LPARAM data) {
-  const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(data);
-  if (event != PBT_POWERSETTINGCHANGE || !setting ||
-      !IsEqualGUID(setting->PowerSetting, GUID_CONSOLE_DISPLAY_STATE) ||
-      setting->DataLength < sizeof(DWORD))
-    return -1;
-  DWORD state = 0;
-  std::memcpy(&state, setting->Data, sizeof state);
-  return static_cast<int>(state);
-}
-
 LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* form = reinterpret_cast<FullScreenForm*>(GetWindowLongPtrA(window, GWLP_USERDATA));
   if (!form) return DefWindowProcA(window, message, wParam, lParam);
@@ -181,9 +168,13 @@ LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, L
     case WM_POWERBROADCAST:
       // Taken in at once, even while another handler waits (the password
       // dialog): the run only notes whether later ticks are seen. A dimmed
-      // display is still seen.
-      if (const int state = displayPowerState(wParam, lParam); state >= 0)
+      // display is still seen. While it is off the timer stops too, so that
+      // the loop sleeps until a message comes instead of waking every tick.
+      if (const int state = displayPowerState(wParam, static_cast<std::intptr_t>(lParam));
+          state >= 0) {
         form->run().displayPowerChanged(state != 0);
+        form->timer().Enabled = state != 0;
+      }
       return TRUE;
     case WM_ERASEBKGND:
       return 1;
@@ -208,6 +199,17 @@ LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, L
 }
 
 }  // namespace
+
+int displayPowerState(std::uintptr_t event, std::intptr_t data) {
+  const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(data);
+  if (event != PBT_POWERSETTINGCHANGE || !setting ||
+      !IsEqualGUID(setting->PowerSetting, GUID_CONSOLE_DISPLAY_STATE) ||
+      setting->DataLength < sizeof(DWORD))
+    return -1;
+  DWORD state = 0;
+  std::memcpy(&state, setting->Data, sizeof state);
+  return static_cast<int>(state);
+}
 
 int runFullScreen(Fractals& fractals) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);

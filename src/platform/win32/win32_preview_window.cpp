@@ -3,7 +3,9 @@
 // an ownerless top-most window; a handle that names no window ends the mode at
 // once), sets the engine up and starts the
 // repaint thread. That thread fixes the frame size once, shows the window and
-// then invalidates it every 40 ms until the quit flag is set; every WM_PAINT
+// then invalidates it every 40 ms (on a fixed grid, with Windows held to 1 ms
+// timing meanwhile, so that the system timer's coarse beat does not stretch
+// the period) until the quit flag is set; every WM_PAINT
 // on the user-interface thread computes one frame and draws it unscaled with a
 // white one-pixel border. The mode ends when the window is destroyed, or when
 // the thread, told to quit by a key press the exit check allowed, posts
@@ -14,11 +16,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 
 #include "platform/win32/win32_diagnostics.h"
 #include "platform/win32/win32_frame_image.h"
+#include "platform/win32/win32_frame_timer.h"
 #include "platform/win32/win32_password.h"
 #include "presentation/frame_image.h"
+#include "presentation/tick_schedule.h"
 #include "windows_modes/preview.h"
 
 namespace glimmerweave::win32 {
@@ -28,7 +33,7 @@ namespace {
 // The size the ownerless window gets when there is no parent to fill.
 constexpr int kOwnerlessWidth = 320;
 constexpr int kOwnerlessHeight = 240;
-constexpr DWORD kRepaintInterval = 40;
+constexpr std::chrono::milliseconds kRepaintInterval{40};
 
 struct PreviewState {
   Fractals* fractals = nullptr;
@@ -101,9 +106,18 @@ DWORD WINAPI RepaintThread(void*) {
   state.frameHeight.store(height, std::memory_order_release);
   ShowWindow(state.PreviewWindow, SW_SHOW);
   UpdateWindow(state.PreviewWindow);
+  FineTiming fineTiming;
+  fineTiming.hold(true);
+  TickSchedule schedule(kRepaintInterval);
+  schedule.start(TickSchedule::Clock::now());
   do {
-    InvalidateRect(state.PreviewWindow, nullptr, FALSE);
-    Sleep(kRepaintInterval);
+    if (const auto now = TickSchedule::Clock::now(); schedule.isDue(now)) {
+      schedule.tickStarted(now);
+      InvalidateRect(state.PreviewWindow, nullptr, FALSE);
+    }
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(schedule.untilDue(TickSchedule::Clock::now()));
+    Sleep(static_cast<DWORD>(wait.count()));
   } while (!state.PreviewQuit.load());
   PostMessageA(state.PreviewWindow, WM_DESTROY, 0, 0);
   return 0;

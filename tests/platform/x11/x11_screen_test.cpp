@@ -308,16 +308,23 @@ TEST(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
   endProgram(program);
 }
 
-// Hidden by unmapping its window (false) or by covering it with another
-// (true), the program computes no frame, so the animation stands still; seen
-// again, it computes and shows frames again.
-class Hidden : public ::testing::TestWithParam<bool> {};
+// Hidden by unmapping its window, by covering it with another or by turning
+// the monitor off, the program computes no frame, so the animation stands
+// still; seen again, it computes and shows frames again.
+enum class HiddenBy { Unmapping, Covering, MonitorOff };
+class Hidden : public ::testing::TestWithParam<HiddenBy> {};
 
 TEST_P(Hidden, NoFrameIsComputedUntilTheWindowIsSeenAgain) {
   ASSERT_TRUE(displayGiven());
   const std::string folder = caseFolder();
   Connection x(display());
   ASSERT_TRUE(x);
+  const HiddenBy by = GetParam();
+  int event = 0, error = 0;
+  if (by == HiddenBy::MonitorOff &&
+      !(DPMSQueryExtension(x.get(), &event, &error) && DPMSCapable(x.get())))
+    GTEST_SKIP() << "the X server has no DPMS (Xvfb has none), so the monitor cannot be turned "
+                    "off here";
   const TestWindow window = makeWindow(x.get(), 267, 200, 0);
   const RgbImage frame = stillFrame(folder, 29, 267, 200);
   Child program(programIn(window.id, 29, {"-detail", "0"}), {}, {}, folder);
@@ -329,30 +336,37 @@ TEST_P(Hidden, NoFrameIsComputedUntilTheWindowIsSeenAgain) {
   // The control: seen, it computes.
   EXPECT_TRUE(computes()) << "nothing computed while seen; " << program.errors();
   Window cover = 0;
-  if (GetParam())
-    cover = makeWindow(x.get(), 400, 300, 0).id;
-  else
-    XUnmapWindow(x.get(), window.id);
+  if (by == HiddenBy::Covering) cover = makeWindow(x.get(), 400, 300, 0).id;
+  if (by == HiddenBy::Unmapping) XUnmapWindow(x.get(), window.id);
+  if (by == HiddenBy::MonitorOff) {
+    DPMSEnable(x.get());
+    DPMSForceLevel(x.get(), DPMSModeOff);
+  }
   XSync(x.get(), False);
-  // A frame begun before may still end; then nothing for 2 s.
-  std::this_thread::sleep_for(milliseconds(500));
+  // A frame begun before may still end (and the monitor is asked once a
+  // second); then nothing for 2 s.
+  std::this_thread::sleep_for(milliseconds(by == HiddenBy::MonitorOff ? 1500 : 500));
   const long long hiddenFrom = processCpuTicks(program.pid());
   std::this_thread::sleep_for(milliseconds(2000));
   EXPECT_LE(processCpuTicks(program.pid()) - hiddenFrom, 1) << "processor time used while hidden";
-  if (GetParam())
-    XDestroyWindow(x.get(), cover);
-  else
-    XMapWindow(x.get(), window.id);
+  if (by == HiddenBy::Covering) XDestroyWindow(x.get(), cover);
+  if (by == HiddenBy::Unmapping) XMapWindow(x.get(), window.id);
+  if (by == HiddenBy::MonitorOff) DPMSForceLevel(x.get(), DPMSModeOn);
   XSync(x.get(), False);
   EXPECT_TRUE(computes()) << "nothing computed once seen again";
   EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame, folder + "/again"));
   endProgram(program);
 }
 
-INSTANTIATE_TEST_SUITE_P(ItsWindow, Hidden, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& covered) {
-                           return covered.param ? "Covered" : "Unmapped";
-                         });
+std::string hiddenName(const ::testing::TestParamInfo<HiddenBy>& by) {
+  constexpr const char* kNames[] = {"Unmapped", "Covered", "MonitorOff"};
+  return kNames[static_cast<int>(by.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(ItsWindow, Hidden,
+                         ::testing::Values(HiddenBy::Unmapping, HiddenBy::Covering,
+                                           HiddenBy::MonitorOff),
+                         hiddenName);
 
 // ---------------------------------------------------------------------------
 // Over the frame
