@@ -143,10 +143,11 @@ int main(int argc, char** argv) {
   FramePool pool(options.threads);
   std::vector<Row> rows;
   const int count = options.last - options.first + 1;
-  // Per algorithm: three measurements of its warm-up and timed frames, and the
-  // still frame's first and timed ticks.
+  // Per algorithm: three measurements of its warm-up and timed frames, the still
+  // frame's first and timed ticks, and the floor's frame with its timed calls
+  // (counted as one, so that the time left allows for them too).
   ProgressReport progress(std::cerr, "glimmerweave-bench: ", "frames",
-                          count * (3LL * (options.warmup + options.frames) + 1 + options.frames),
+                          count * (3LL * (options.warmup + options.frames) + 2 + options.frames),
                           {isTerminal(stderr)});
   CallTotals totals;
   for (int algorithm = options.first; algorithm <= options.last; ++algorithm) {
@@ -157,6 +158,7 @@ int main(int argc, char** argv) {
     row.portable = measure(algorithm, options, nullptr, MathBackend::Portable, progress);
     row.still = measureStill(algorithm, options, pool, progress);
     row.floor = floorOf(algorithm, options, totals);
+    progress.advance();
     rows.push_back(row);
   }
   progress.finish();
