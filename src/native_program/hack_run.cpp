@@ -1,6 +1,7 @@
 #include "native_program/hack_run.h"
 
 #include <cstdio>
+#include <ctime>
 
 #include "settings/settings_store.h"
 
@@ -74,6 +75,11 @@ std::string FrameRateMeter::text() const {
   std::snprintf(text, sizeof text, "%s fps\n%lld ms per frame\n%s ms CPU per frame", rate,
                 static_cast<long long>(ms), processor);
   return text;
+}
+
+FrameRateMeter::Clock::duration FrameRateMeter::processorTime() {
+  return std::chrono::duration_cast<Clock::duration>(
+      std::chrono::duration<double>(double(std::clock()) / CLOCKS_PER_SEC));
 }
 
 std::string FrameRateMeter::summary() const {

@@ -46,6 +46,10 @@ class FrameRateMeter {
   // frame shown as the seconds are; "no frame shown" before the second frame.
   std::string summary() const;
 
+  // The processor time the whole process has used so far, all its threads: what
+  // the front-ends hand to frameShown.
+  static Clock::duration processorTime();
+
  private:
   bool started_ = false;
   Clock::time_point since_{};

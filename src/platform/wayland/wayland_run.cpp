@@ -22,7 +22,6 @@
 
 #include <fractional-scale-v1-client-protocol.h>
 #include <poll.h>
-#include <time.h>
 #include <unistd.h>
 #include <viewporter-client-protocol.h>
 #include <wayland-client.h>
@@ -271,14 +270,6 @@ bool anyWaiting(Run& run) {
   return false;
 }
 
-// The processor time the whole process has used so far, all its threads.
-Clock::duration processorTime() {
-  timespec time{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(time.tv_sec) +
-                                                     std::chrono::nanoseconds(time.tv_nsec));
-}
-
 // One tick, due at `due`: the frame is computed once (with -fps, its figures
 // drawn into it) and drawn into every waiting surface. An arithmetic error
 // ends the frame at the failing pixel; what was computed is shown and the next
@@ -291,7 +282,8 @@ void tick(Run& run, Clock::time_point due) {
   bool drawn = false;
   for (Surface* s : surfaces(run))
     if (s->waiting() && drawSurface(run, *s)) drawn = true;
-  if (run.options.fps && drawn) run.meter.frameShown(due, Clock::now() - begun, processorTime());
+  if (run.options.fps && drawn)
+    run.meter.frameShown(due, Clock::now() - begun, FrameRateMeter::processorTime());
 }
 
 // ---------------------------------------------------------------------------

@@ -1,7 +1,5 @@
 #include "platform/x11/x11_hack.h"
 
-#include <time.h>
-
 #include <chrono>
 #include <memory>
 
@@ -55,14 +53,6 @@ bool pixelFormatOf(const XWindowAttributes& attributes, PixelFormat& format) {
   if (!made) return false;
   format = *made;
   return true;
-}
-
-// The processor time the whole process has used so far, all its threads.
-Clock::duration processorTime() {
-  timespec time{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time);
-  return std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(time.tv_sec) +
-                                                     std::chrono::nanoseconds(time.tv_nsec));
 }
 
 }  // namespace
@@ -148,7 +138,8 @@ void hackFrameDone(HackState& state) {
   const unsigned long shownBefore = area.shows();
   area.ShowSurface();
   if (state.fps && area.shows() != shownBefore)
-    state.meter.frameShown(state.frameDue, Clock::now() - state.frameBegun, processorTime());
+    state.meter.frameShown(state.frameDue, Clock::now() - state.frameBegun,
+                           FrameRateMeter::processorTime());
 }
 
 void hackReshape(HackState& state, int width, int height) {
