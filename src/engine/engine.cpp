@@ -89,6 +89,11 @@ std::int32_t computeRow(PixelInput& in, const typename Algorithm::Terms& terms, 
   return -1;
 }
 
+// Whether the frame being computed is to be given up.
+bool abandonRequested(const std::atomic<bool>* abandon) {
+  return abandon && abandon->load(std::memory_order_relaxed);
+}
+
 // The pixels' input as the frame starts, before a pixel's place is filled in.
 template <class M>
 PixelInput frameStart(const Fractals& fractals, std::int32_t width, std::int32_t height) {
@@ -112,6 +117,8 @@ struct ParallelFrame {
   ColorPlanes* staging = nullptr;
   std::int32_t width = 0;
   std::int32_t height = 0;
+  const std::atomic<bool>* abandon = nullptr;
+  std::atomic<bool> abandoned{false};
   std::atomic<std::int32_t> nextRow{0};
   // The raster index of the earliest failing pixel found so far.
   std::atomic<std::int64_t> firstError{INT64_MAX};
@@ -130,6 +137,10 @@ struct ParallelFrame {
     for (;;) {
       const std::int32_t r = frame.nextRow.fetch_add(1, std::memory_order_relaxed);
       if (r >= frame.height) break;
+      if (abandonRequested(frame.abandon)) {
+        frame.abandoned.store(true, std::memory_order_relaxed);
+        break;
+      }
       // Rows are taken in order: once one lies past a failure, all later ones do.
       if (std::int64_t{r} * frame.width > frame.firstError.load(std::memory_order_relaxed)) break;
       ArithmeticError error = ArithmeticError::None;
@@ -176,7 +187,10 @@ FrameOutcome computePixelsInParallel(Fractals& fractals, std::int32_t width, std
   frame.staging = &pool.staging();
   frame.width = width;
   frame.height = height;
+  frame.abandon = fractals.abandon;
   pool.run(&ParallelFrame<M, Algorithm>::run, &frame);
+  // Nothing of it reaches the planes.
+  if (frame.abandoned.load(std::memory_order_relaxed)) return FrameOutcome{.abandoned = true};
 
   if (!frame.failure.ok()) {
     const FrameOutcome& failure = frame.failure;
@@ -206,6 +220,7 @@ FrameOutcome computePixels(Fractals& fractals, std::int32_t width, std::int32_t 
   FrameOutcome outcome;
   M::clearErrors();
   for (std::int32_t r = 0; r < height; ++r) {
+    if (abandonRequested(fractals.abandon)) return FrameOutcome{.abandoned = true};
     ArithmeticError error = ArithmeticError::None;
     const std::int32_t c =
         computeRow<M, Algorithm>(in, terms, it, columns, fractals.planes, r, width, error);
@@ -320,6 +335,8 @@ void recallIteration(const FrameMemory& memory, const PixelDependencies& writes,
 template <class M>
 FrameOutcome computeFrameWith(Fractals& fractals, MathBackend backend) {
   EngineState& state = fractals.state;
+  const EngineState before = state;
+  const RandomGenerator randomBefore = fractals.random;
   const std::int32_t speed = fractals.settings.Speed;
   advancePhase(state.PhaseA, state.StepA, speed, fractals.random);
   advancePhase(state.PhaseB, state.StepB, speed, fractals.random);
@@ -339,6 +356,12 @@ FrameOutcome computeFrameWith(Fractals& fractals, MathBackend backend) {
     return memory.outcome;
   }
   const FrameOutcome outcome = algorithmEntry<M, PixelLoopOf>(algorithm)(fractals, width, height);
+  if (outcome.abandoned) {
+    state = before;
+    fractals.random = randomBefore;
+    memory.valid = false;
+    return outcome;
+  }
   rememberFrame(fractals, inputs, outcome);
   return outcome;
 }

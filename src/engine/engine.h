@@ -7,6 +7,7 @@
 // StartAnimation once and then ComputeFrame once per 40 ms tick.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
 #include "engine/color_planes.h"
@@ -39,6 +40,8 @@ struct FrameOutcome {
   ArithmeticError error = ArithmeticError::None;
   std::int32_t row = -1;
   std::int32_t column = -1;
+  // The frame was given up part-way (Fractals::abandon) and its tick undone.
+  bool abandoned = false;
 
   bool ok() const { return error == ArithmeticError::None; }
   const char* message() const { return arithmeticErrorMessage(error); }
@@ -92,6 +95,12 @@ struct Fractals {
   // Kept by ComputeFrame. Clearing `valid` makes the next tick compute its frame
   // in full (the benchmark does, to time computed frames).
   FrameMemory lastFrame;
+  // Set from another thread, it makes the frame being computed stop at its next
+  // row: the tick is then undone (the phases, the generator and the iteration
+  // values are as they were before it; the planes may hold part of a frame, and
+  // the next tick computes its frame in full), so that the animation goes on as
+  // if that tick had not come. Null: never.
+  const std::atomic<bool>* abandon = nullptr;
 };
 
 // Draws the starting phases and steps: PhaseA, PhaseB, StepA, StepB in this order.
@@ -100,6 +109,9 @@ void StartAnimation(Fractals& fractals);
 // One tick: advances the phases, then computes every pixel of the frame into the
 // colour planes. On an arithmetic error the frame stops at the failing pixel,
 // which is left 0, and the later cells keep their previous values.
+//
+// A frame given up through Fractals::abandon reports `abandoned`, with the tick
+// undone.
 //
 // A tick whose frame inputs are those of the frame the planes still hold (the
 // phases standing still at Speed 0, or an algorithm that does not read them)

@@ -10,12 +10,14 @@ const char* nameOf(DisplaySystem system) {
   return system == DisplaySystem::Wayland ? "Wayland" : "X";
 }
 
-}  // namespace
-
+// Writes what a run that reached its display has to say (its -fps figures, then
+// its error) to `err` as "glimmerweave: ..." lines.
 void reportOutcome(const FrontEndOutcome& outcome, std::ostream& err) {
   if (!outcome.figures.empty()) err << "glimmerweave: " << outcome.figures << '\n';
   if (!outcome.error.empty()) err << "glimmerweave: " << outcome.error << '\n';
 }
+
+}  // namespace
 
 int nativeProgramMain(const std::vector<std::string>& arguments,
                       const DisplayEnvironment& environment, const FrontEnds& frontEnds,

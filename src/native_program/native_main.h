@@ -23,9 +23,6 @@ struct FrontEndOutcome {
   bool reached = true;  // false: its display could not be reached, and nothing was drawn
   int status = kExitOk;
   std::string error;  // what went wrong, when anything did
-  // A frame is still being computed on other threads, which cannot stop it:
-  // the process must end at once, without returning from main.
-  bool frameLeftRunning = false;
   // With -fps: the whole run's figures (FrameRateMeter::summary), printed when
   // it ends.
   std::string figures{};
@@ -37,10 +34,6 @@ struct FrontEnds {
   FrontEnd x11;
   FrontEnd wayland;
 };
-
-// Writes what a run that reached its display has to say (its -fps figures, then
-// its error) to `err` as "glimmerweave: ..." lines.
-void reportOutcome(const FrontEndOutcome& outcome, std::ostream& err);
 
 // Runs the program with `arguments` (after its name); messages go to `err` as
 // "glimmerweave: ..." lines, -help and -version to `out`. Returns the exit status.

@@ -78,15 +78,7 @@ int main(int argc, char** argv) {
   environment.waylandSocket = std::getenv("WAYLAND_SOCKET");
   FrontEnds frontEnds;
   frontEnds.x11 = [&](const HackOptions& options) {
-    FrontEndOutcome outcome = x11::runOnX11(options, environment.xscreensaverWindow, signals);
-    if (outcome.frameLeftRunning) {
-      // Neither waiting for the frame nor returning past the threads computing it.
-      reportOutcome(outcome, std::cerr);
-      endBySignalWaiting(signals);
-      std::cout.flush();
-      std::_Exit(outcome.status);
-    }
-    return outcome;
+    return x11::runOnX11(options, environment.xscreensaverWindow, signals);
   };
   frontEnds.wayland = [&](const HackOptions& options) {
     return wayland::runOnWayland(options, signals);

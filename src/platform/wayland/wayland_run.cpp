@@ -6,15 +6,19 @@
 // and -background one layer surface per output (or the one -output or
 // $SWAYLOCK_PLUGIN_OUTPUT_NAME names), made again for an output that appears
 // later and dropped with one that goes; for -window one xdg-shell toplevel. The
-// loop sleeps in one poll on the connection and the signals. A surface is
-// waiting once it is configured and the compositor has answered its last frame
-// callback; when one is waiting and a 40 ms tick is due, the frame is computed
-// once and drawn into every waiting surface, each asking for its next frame
-// callback. A compositor that stops asking (an output asleep, a hidden window)
-// gets no frames, and nothing is computed: the animation goes on where it stood
-// when one asks again. A key, -saver's button or pointer movement, the window's
-// closing, a signal or the compositor's end ends the loop (after a signal, the
-// program's entry ends the process by it once everything is released).
+// animation (HackAnimation) then runs its loop over the connection, which this
+// file translates for it (HackScreen). A surface is waiting once it is
+// configured and the compositor has answered its last frame callback; while
+// one waits, the animation computes frames on threads of its own, so that the
+// loop goes on reading input and answering the compositor, and each frame is
+// drawn into every surface waiting when it is done, each asking for its next
+// frame callback. A compositor that stops asking (an output asleep, a hidden
+// window) gets no frames, and nothing is computed: the animation goes on where
+// it stood when one asks again. A key, -saver's button or pointer movement, the
+// window's closing, a signal or the compositor's end ends the run at once: the
+// surfaces and the connection go first, then the animation, abandoning the
+// frame it was computing (after a signal, the program's entry ends the process
+// by it once everything is released).
 //
 // All the run's state is one struct, Run, with one Output per wl_output and one
 // Surface per surface drawn on.
@@ -41,20 +45,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/engine.h"
-#include "engine/frame_pool.h"
-#include "native_program/hack_run.h"
+#include "hack_animation/hack_animation.h"
 #include "platform/wayland/wayland_buffers.h"
 #include "presentation/frame_image.h"
-#include "presentation/frame_text.h"
 #include "presentation/stretch.h"
-#include "presentation/tick_schedule.h"
 
 namespace glimmerweave::wayland {
 
 namespace {
-
-using Clock = TickSchedule::Clock;
 
 constexpr const char* kTitle = "Glimmerweave";
 constexpr const char* kAppId = "glimmerweave";
@@ -144,12 +142,8 @@ struct Run {
   double pointerStartX = 0;
   double pointerStartY = 0;
 
-  std::unique_ptr<Fractals> fractals;
-  std::unique_ptr<FramePool> pool;
-  FrameImage image;
-  TickSchedule schedule;
-  bool ticked = false;
-  FrameRateMeter meter;
+  // The frames' threads, which the stretch uses between frames.
+  FramePool* pool = nullptr;
 
   bool running = true;
   FrontEndOutcome outcome;
@@ -204,19 +198,19 @@ void frameDone(void* data, wl_callback* callback, std::uint32_t /*time*/) {
   s->frameCallback = nullptr;
 }
 
-const wl_callback_listener kFrameListener = {frameDone};
+const wl_callback_listener kFrameListener = {.done = frameDone};
 
 // Draws the frame image into the surface's next free buffer and commits it with a
 // frame callback. False when no buffer is free yet (the compositor holds them
 // all); the surface then waits for one to be released.
-bool drawSurface(Run& run, Surface& s) {
+bool drawSurface(Run& run, Surface& s, const FrameImage& image) {
   const bool compositorScales = run.options.smooth && run.viewporter && !run.exactConfigureSize;
   int width = 0;
   int height = 0;
   int bufferScale = 1;
   if (compositorScales) {
-    width = run.image.width();
-    height = run.image.height();
+    width = image.width();
+    height = image.height();
   } else {
     bufferSizeFor(s, width, height, bufferScale);
   }
@@ -236,7 +230,7 @@ bool drawSurface(Run& run, Surface& s) {
   target.format = kXrgb8888;
   // Between frames, on the frame's own threads.
   stretchImage(
-      run.image, target,
+      image, target,
       run.options.smooth && !compositorScales ? StretchFilter::Smooth : StretchFilter::Nearest,
       *run.pool);
 
@@ -270,22 +264,6 @@ bool anyWaiting(Run& run) {
   return false;
 }
 
-// One tick, due at `due`: the frame is computed once (with -fps, its figures
-// drawn into it) and drawn into every waiting surface. An arithmetic error
-// ends the frame at the failing pixel; what was computed is shown and the next
-// tick goes on.
-void tick(Run& run, Clock::time_point due) {
-  const Clock::time_point begun = Clock::now();
-  ComputeFrame(*run.fractals);
-  CopyPlanesToImage(run.fractals->planes, run.image, 0);
-  if (run.options.fps) drawFrameText(run.image, run.meter.text());
-  bool drawn = false;
-  for (Surface* s : surfaces(run))
-    if (s->waiting() && drawSurface(run, *s)) drawn = true;
-  if (run.options.fps && drawn)
-    run.meter.frameShown(due, Clock::now() - begun, FrameRateMeter::processorTime());
-}
-
 // ---------------------------------------------------------------------------
 // Surfaces
 
@@ -298,13 +276,14 @@ void surfaceLeave(void* data, wl_surface* /*surface*/, wl_output* output) {
   entered.erase(std::remove(entered.begin(), entered.end(), output), entered.end());
 }
 
-const wl_surface_listener kSurfaceListener = {surfaceEnter, surfaceLeave};
+const wl_surface_listener kSurfaceListener = {.enter = surfaceEnter, .leave = surfaceLeave};
 
 void preferredScale(void* data, wp_fractional_scale_v1* /*fractional*/, std::uint32_t scale) {
   static_cast<Surface*>(data)->scale120 = static_cast<int>(scale);
 }
 
-const wp_fractional_scale_v1_listener kFractionalScaleListener = {preferredScale};
+const wp_fractional_scale_v1_listener kFractionalScaleListener = {.preferred_scale =
+                                                                       preferredScale};
 
 void layerConfigure(void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial,
                     std::uint32_t width, std::uint32_t height) {
@@ -322,14 +301,15 @@ void layerClosed(void* data, zwlr_layer_surface_v1* /*layer*/) {
   if (s->output) s->output->surface.reset();
 }
 
-const zwlr_layer_surface_v1_listener kLayerListener = {layerConfigure, layerClosed};
+const zwlr_layer_surface_v1_listener kLayerListener = {.configure = layerConfigure,
+                                                       .closed = layerClosed};
 
 void xdgSurfaceConfigure(void* data, xdg_surface* xdgSurface, std::uint32_t serial) {
   xdg_surface_ack_configure(xdgSurface, serial);
   static_cast<Surface*>(data)->configured = true;
 }
 
-const xdg_surface_listener kXdgSurfaceListener = {xdgSurfaceConfigure};
+const xdg_surface_listener kXdgSurfaceListener = {.configure = xdgSurfaceConfigure};
 
 void toplevelConfigure(void* data, xdg_toplevel* /*toplevel*/, std::int32_t width,
                        std::int32_t height, wl_array* /*states*/) {
@@ -344,8 +324,10 @@ void toplevelClose(void* data, xdg_toplevel* /*toplevel*/) {
 }
 
 // configure_bounds and wm_capabilities come with versions 4 and 5, above the one bound.
-const xdg_toplevel_listener kToplevelListener = {toplevelConfigure, toplevelClose, nullptr,
-                                                 nullptr};
+const xdg_toplevel_listener kToplevelListener = {.configure = toplevelConfigure,
+                                                 .close = toplevelClose,
+                                                 .configure_bounds = nullptr,
+                                                 .wm_capabilities = nullptr};
 
 Surface::~Surface() {
   if (frameCallback) wl_callback_destroy(frameCallback);
@@ -455,8 +437,12 @@ void outputName(void* data, wl_output* /*output*/, const char* name) {
 
 void outputDescription(void*, wl_output*, const char*) {}
 
-const wl_output_listener kOutputListener = {outputGeometry, outputMode, outputDone,
-                                            outputScale,    outputName, outputDescription};
+const wl_output_listener kOutputListener = {.geometry = outputGeometry,
+                                            .mode = outputMode,
+                                            .done = outputDone,
+                                            .scale = outputScale,
+                                            .name = outputName,
+                                            .description = outputDescription};
 
 void xdgOutputPosition(void* data, zxdg_output_v1* /*xdgOutput*/, std::int32_t x, std::int32_t y) {
   auto* output = static_cast<Output*>(data);
@@ -473,8 +459,11 @@ void xdgOutputName(void* data, zxdg_output_v1* /*xdgOutput*/, const char* name) 
 
 void xdgOutputDescription(void*, zxdg_output_v1*, const char*) {}
 
-const zxdg_output_v1_listener kXdgOutputListener = {xdgOutputPosition, xdgOutputSize, xdgOutputDone,
-                                                    xdgOutputName, xdgOutputDescription};
+const zxdg_output_v1_listener kXdgOutputListener = {.logical_position = xdgOutputPosition,
+                                                    .logical_size = xdgOutputSize,
+                                                    .done = xdgOutputDone,
+                                                    .name = xdgOutputName,
+                                                    .description = xdgOutputDescription};
 
 void describeOutput(Run& run, Output& output) {
   if (!run.outputManager || output.xdgOutput) return;
@@ -538,9 +527,17 @@ void pointerAxisStop(void*, wl_pointer*, std::uint32_t, std::uint32_t) {}
 void pointerAxisDiscrete(void*, wl_pointer*, std::uint32_t, std::int32_t) {}
 
 const wl_pointer_listener kPointerListener = {
-    pointerEnter,        pointerLeave, pointerMotion,     pointerButton,
-    pointerAxis,         pointerFrame, pointerAxisSource, pointerAxisStop,
-    pointerAxisDiscrete, nullptr};  // axis_value120 comes with version 8, above the one bound
+    .enter = pointerEnter,
+    .leave = pointerLeave,
+    .motion = pointerMotion,
+    .button = pointerButton,
+    .axis = pointerAxis,
+    .frame = pointerFrame,
+    .axis_source = pointerAxisSource,
+    .axis_stop = pointerAxisStop,
+    .axis_discrete = pointerAxisDiscrete,
+    .axis_value120 = nullptr,  // comes with version 8, above the one bound
+};
 
 void keyboardKeymap(void*, wl_keyboard*, std::uint32_t, std::int32_t fd, std::uint32_t) {
   // Any key ends the run, whatever it means: the keymap is not needed.
@@ -561,8 +558,12 @@ void keyboardModifiers(void*, wl_keyboard*, std::uint32_t, std::uint32_t, std::u
                        std::uint32_t, std::uint32_t) {}
 void keyboardRepeat(void*, wl_keyboard*, std::int32_t, std::int32_t) {}
 
-const wl_keyboard_listener kKeyboardListener = {keyboardKeymap, keyboardEnter,     keyboardLeave,
-                                                keyboardKey,    keyboardModifiers, keyboardRepeat};
+const wl_keyboard_listener kKeyboardListener = {.keymap = keyboardKeymap,
+                                                .enter = keyboardEnter,
+                                                .leave = keyboardLeave,
+                                                .key = keyboardKey,
+                                                .modifiers = keyboardModifiers,
+                                                .repeat_info = keyboardRepeat};
 
 // The seat's devices come and go (a virtual keyboard or pointer among them).
 void seatCapabilities(void* data, wl_seat* seat, std::uint32_t capabilities) {
@@ -587,13 +588,13 @@ void seatCapabilities(void* data, wl_seat* seat, std::uint32_t capabilities) {
 
 void seatName(void*, wl_seat*, const char*) {}
 
-const wl_seat_listener kSeatListener = {seatCapabilities, seatName};
+const wl_seat_listener kSeatListener = {.capabilities = seatCapabilities, .name = seatName};
 
 void ping(void* /*data*/, xdg_wm_base* base, std::uint32_t serial) {
   xdg_wm_base_pong(base, serial);
 }
 
-const xdg_wm_base_listener kWmBaseListener = {ping};
+const xdg_wm_base_listener kWmBaseListener = {.ping = ping};
 
 // ---------------------------------------------------------------------------
 // Globals
@@ -653,7 +654,7 @@ void globalRemove(void* data, wl_registry* /*registry*/, std::uint32_t name) {
                 outputs.end());
 }
 
-const wl_registry_listener kRegistryListener = {global, globalRemove};
+const wl_registry_listener kRegistryListener = {.global = global, .global_remove = globalRemove};
 
 Run::~Run() {
   window.reset();
@@ -694,66 +695,61 @@ void connectionLost(Run& run) {
   }
 }
 
-void loop(Run& run, int signals) {
-  pollfd fds[2] = {};
-  fds[0].fd = wl_display_get_fd(run.display);
-  fds[1].fd = signals;
-  fds[1].events = POLLIN;
-  while (run.running) {
-    if (wl_display_dispatch_pending(run.display) < 0) {
-      connectionLost(run);
-      break;
-    }
-    if (!run.running) break;
+// The connection as the animation's screen. libwayland's reading protocol wraps
+// each sleep: a read is prepared before it (once the queue is empty) and is
+// either made or cancelled after it.
+class Screen final : public HackScreen {
+ public:
+  explicit Screen(Run& run) : run_(run) {}
 
-    const Clock::time_point now = Clock::now();
-    const bool waiting = anyWaiting(run);
-    if (waiting) {
-      if (!run.ticked) {
-        run.schedule.start(now);
-        run.ticked = true;
-      }
-      if (run.schedule.isDue(now)) {
-        const Clock::time_point due = run.schedule.nextDue();
-        run.schedule.tickStarted(now);
-        tick(run, due);
-        continue;
-      }
-    }
+  int connection() const override { return wl_display_get_fd(run_.display); }
+  bool running() const override { return run_.running; }
 
-    // Sleeps until the compositor or a signal speaks, or the next tick when a
-    // surface waits for one; with none waiting, nothing wakes it but those two.
-    int timeout = -1;
-    if (waiting) {
-      const auto until = std::chrono::ceil<std::chrono::milliseconds>(run.schedule.untilDue(now));
-      timeout = static_cast<int>(until.count());
-    }
-    while (wl_display_prepare_read(run.display) != 0) {
-      if (wl_display_dispatch_pending(run.display) < 0) {
-        connectionLost(run);
-        return;
-      }
-    }
-    fds[0].events = POLLIN;
-    if (wl_display_flush(run.display) < 0 && errno == EAGAIN) fds[0].events |= POLLOUT;
-    fds[0].revents = 0;
-    fds[1].revents = 0;
-    if (poll(fds, 2, timeout) < 0) {
-      wl_display_cancel_read(run.display);
-      continue;  // EINTR: look again
-    }
-    if (fds[0].revents & (POLLIN | POLLERR | POLLHUP)) {
-      if (wl_display_read_events(run.display) < 0) {
-        connectionLost(run);
-        break;
-      }
-    } else {
-      wl_display_cancel_read(run.display);
-    }
-    // A signal ends the run; the entry reads which, after the cleaning up.
-    if (fds[1].revents != 0) run.end(kExitOk);
+  void handleEvents() override {
+    if (wl_display_dispatch_pending(run_.display) < 0) connectionLost(run_);
   }
-}
+
+  bool wantsFrame() override { return anyWaiting(run_); }
+
+  short beforeSleep() override {
+    while (wl_display_prepare_read(run_.display) != 0) {
+      if (wl_display_dispatch_pending(run_.display) < 0) {
+        connectionLost(run_);
+        return 0;
+      }
+    }
+    if (!run_.running) {
+      wl_display_cancel_read(run_.display);
+      return 0;
+    }
+    prepared_ = true;
+    short events = POLLIN;
+    if (wl_display_flush(run_.display) < 0 && errno == EAGAIN) events |= POLLOUT;
+    return events;
+  }
+
+  void afterSleep(short revents) override {
+    if (!prepared_) return;
+    prepared_ = false;
+    if ((revents & (POLLIN | POLLERR | POLLHUP)) == 0) {
+      wl_display_cancel_read(run_.display);
+    } else if (wl_display_read_events(run_.display) < 0) {
+      connectionLost(run_);
+    }
+  }
+
+  // Draws the frame into every surface waiting for one.
+  bool show(const FrameImage& image) override {
+    bool drawn = false;
+    for (Surface* s : surfaces(run_))
+      if (s->waiting() && drawSurface(run_, *s, image)) drawn = true;
+    return drawn;
+  }
+
+ private:
+  Run& run_;
+  bool prepared_ = false;
+};
 
 // Binds the globals, learns the outputs and makes the surfaces; false with the
 // run ended (and why) when the compositor lacks what the role needs.
@@ -815,16 +811,19 @@ FrontEndOutcome runOnWayland(const HackOptions& options, int signals) {
             "cannot connect to a compositor (" + what + "): " + std::strerror(errno)};
   }
 
-  run->fractals = std::make_unique<Fractals>();
-  run->pool = std::make_unique<FramePool>();
-  run->fractals->pool = run->pool.get();
-  startHackAnimation(*run->fractals, options);
-  run->image.setSize(run->fractals->FrameWidth, run->fractals->FrameHeight);
-
-  if (setUp(*run)) loop(*run, signals);
+  // Made after the connection, and gone after it: a frame it is computing when
+  // the run ends is abandoned once the picture has gone.
+  HackAnimation animation(options);
+  run->pool = &animation.pool();
+  if (setUp(*run)) {
+    Screen screen(*run);
+    // A signal ends the run; the entry reads which, after the cleaning up.
+    if (animation.run(screen, signals)) run->end(kExitOk);
+  }
   FrontEndOutcome outcome = run->outcome;
   if (run->running) outcome = {true, kExitOk, ""};
-  if (options.fps) outcome.figures = run->meter.summary();
+  outcome.figures = animation.figures();
+  run.reset();
   return outcome;
 }
 

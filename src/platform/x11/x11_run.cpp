@@ -1,41 +1,40 @@
 // The animation on X, as a window of its own, in xscreensaver's window or on
-// the root window.
+// the root window: this file translates X for the animation (HackScreen).
 //
 // How a run goes: the program's entry has read the options and blocked
 // SIGTERM, SIGINT and SIGHUP so that they arrive through a signalfd instead of
 // interrupting anything. runOnX11 opens the display and picks the window:
 // -window-id, else $XSCREENSAVER_WINDOW, else the root window with -root, else a
-// new 800 x 600 window of its own. hackInit sets the animation up
-// there. The loop then sleeps in one ppoll on three descriptors, the X
-// connection, the signals and the frame thread's, with the time until the next
-// 40 ms tick as its timeout: a due tick starts a frame on the frame thread
-// (hackDraw), a finished frame is shown (hackFrameDone), and X events are
-// handled as they come. Frames are computed only while they can be seen: not
-// while the window is unmapped or fully covered, nor while the monitor is off
-// (DPMS, asked once a second); then the loop sleeps without a timeout (a
-// second's, for the monitor) and the animation stands still until it can be
-// seen again, when the next tick is due at once. A key press or
-// WM_DELETE_WINDOW on its own window, a signal, or the window's destruction
-// ends the loop; the X connection closing ends the process at once. At the end
-// the X resources go first, then the rest (see hackFree); the entry then ends
-// the process by the signal that ended the run.
+// new 800 x 600 window of its own. The animation (HackAnimation) then runs its
+// loop over the screen, which hands it X's events, shows its frames through
+// the drawing area (ImageArea) and tells whether anyone can see them: not
+// while the window or one of its ancestors is unmapped, nor while other
+// windows cover it whole (also when it starts so, and for -root the windows
+// on the root), nor while the monitor is off (DPMS, asked once a second). A
+// key press or WM_DELETE_WINDOW on its own window, a signal, or the window's
+// destruction ends the run; the X connection closing ends the process at once.
+// At the end the picture goes first (the own window is destroyed), then the
+// animation, abandoning the frame it was computing; the entry then ends the
+// process by the signal that ended the run.
 #include "platform/x11/x11_run.h"
 
 #include <poll.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
+#include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "hack_animation/hack_animation.h"
 #include "native_program/hack_options.h"
 #include "platform/x11/x11_errors.h"
-#include "platform/x11/x11_hack.h"
+#include "platform/x11/x11_image_area.h"
+#include "platform/x11/x11_visibility.h"
 #include "platform/x11/x11_xlib.h"
-#include "presentation/tick_schedule.h"
 
 namespace glimmerweave::x11 {
 
@@ -83,77 +82,177 @@ Window makeOwnWindow(::Display* display, Atom deleteWindow) {
 }
 
 // ---------------------------------------------------------------------------
-// The loop
+// The screen
 
-using Clock = TickSchedule::Clock;
+using Clock = HackScreen::Clock;
 
 constexpr auto kMonitorCheckPeriod = std::chrono::seconds(1);
 
-struct Loop {
-  ::Display* display = nullptr;
-  Window window = 0;
-  bool ownWindow = false;
-  Atom deleteWindow = 0;
-  int signals = -1;
-  HackState* hack = nullptr;
-  TickSchedule schedule;
-  bool running = true;
+// The pixel format of a TrueColor visual, through its masks.
+bool pixelFormatOf(const XWindowAttributes& attributes, PixelFormat& format) {
+  const Visual* visual = attributes.visual;
+  if (!visual || visual->c_class != TrueColor) return false;
+  const auto made = PixelFormat::fromMasks(
+      static_cast<std::uint32_t>(visual->red_mask), static_cast<std::uint32_t>(visual->green_mask),
+      static_cast<std::uint32_t>(visual->blue_mask), attributes.depth);
+  if (!made) return false;
+  format = *made;
+  return true;
+}
 
-  // Whether anyone can see the frames: the window is mapped, not fully
-  // covered, and the monitor is on (where the server has DPMS).
-  bool mapped = true;
-  bool covered = false;
-  bool dpms = false;
-  bool monitorOn = true;
-  Clock::time_point nextMonitorCheck{};
-  bool animating = false;  // the tick schedule runs
+// One window on one display, as the animation sees it: its events, whether
+// anyone can see it, and its drawing area.
+class Screen final : public HackScreen {
+ public:
+  Screen(::Display* display, Window window, bool ownWindow, Atom deleteWindow)
+      : display_(display), window_(window), ownWindow_(ownWindow), deleteWindow_(deleteWindow) {}
 
-  bool showable() const { return mapped && !covered; }
-  bool seen() const { return showable() && monitorOn; }
+  // Follows the window and sets its drawing area up for the animation's frames;
+  // false with `error` set when the window is gone or cannot be drawn in.
+  bool setUp(HackAnimation& animation, const HackOptions& options, ErrorTrap& trap,
+             std::string& error);
+
+  int connection() const override { return ConnectionNumber(display_); }
+  bool running() const override { return running_; }
+  void handleEvents() override;
+  bool wantsFrame() override;
+  std::optional<Clock::duration> lookAgainWithin(Clock::time_point now) override;
+  short beforeSleep() override { return POLLIN; }
+  bool show(const FrameImage& image) override;
+
+ private:
+  void handleEvent(XEvent& event);
+  // Asks for the events that tell whether the window and its ancestors are
+  // mapped, and reads whether they are.
+  void followAncestors();
+  bool isRoot() const { return window_ == DefaultRootWindow(display_); }
+
+  ::Display* display_;
+  Window window_;
+  bool ownWindow_;
+  Atom deleteWindow_;
+  std::unique_ptr<ImageArea> area_;
+  bool running_ = true;
+
+  // Whether anyone can see the frames: the window and its ancestors are
+  // mapped, no other window covers it whole, and the monitor is on (where the
+  // server has DPMS).
+  std::vector<Window> ancestors_;
+  bool viewable_ = true;
+  bool covered_ = false;
+  bool coverStale_ = false;  // -root: the windows on it changed; look again
+  bool dpms_ = false;
+  bool monitorOn_ = true;
+  Clock::time_point nextMonitorCheck_{};
 };
 
-// Handles one X event: the program's own window's keys and closing, and the
-// window's size, mapping, visibility and destruction go to the loop;
-// everything else to the hack.
-void handleEvent(Loop& loop, XEvent& event) {
-  if (loop.ownWindow) {
-    switch (event.type) {
-      case KeyPress:
-        loop.running = false;
-        return;
-      case ClientMessage:
-        if (event.xclient.window == loop.window && event.xclient.format == 32 &&
-            static_cast<Atom>(event.xclient.data.l[0]) == loop.deleteWindow)
-          loop.running = false;
-        return;
-      default:
-        break;
+bool Screen::setUp(HackAnimation& animation, const HackOptions& options, ErrorTrap& trap,
+                   std::string& error) {
+  // None of the events asked for is input: xscreensaver and other programs
+  // keep the keyboard and the mouse of windows this one did not make.
+  if (isRoot())
+    XSelectInput(display_, window_, StructureNotifyMask | SubstructureNotifyMask);
+  else if (!ownWindow_)
+    XSelectInput(display_, window_, VisibilityChangeMask | StructureNotifyMask);
+  // After the selection: a window there now sends its DestroyNotify later.
+  XWindowAttributes attributes{};
+  if (XGetWindowAttributes(display_, window_, &attributes) == 0) {
+    error = "there is no such window";
+    return false;
+  }
+  PixelFormat format;
+  if (!pixelFormatOf(attributes, format)) {
+    error = "the window's visual is not TrueColor with usable colour masks (depth " +
+            std::to_string(attributes.depth) + ")";
+    return false;
+  }
+  followAncestors();
+  // A window that is covered already sends no VisibilityNotify until that changes;
+  // the root never does.
+  if (!ownWindow_) covered_ = viewable_ && isCoveredWhole(display_, window_);
+  int event = 0;
+  int errorBase = 0;
+  int opcode = 0;
+  dpms_ = XQueryExtension(display_, "DPMS", &opcode, &event, &errorBase) == True &&
+          DPMSQueryExtension(display_, &event, &errorBase) == True &&
+          DPMSCapable(display_) == True;
+
+  AreaWindow area;
+  area.display = display_;
+  area.window = window_;
+  area.visual = attributes.visual;
+  area.depth = attributes.depth;
+  area.format = format;
+  AreaChoices choices;
+  choices.sharedMemory = options.sharedMemory;
+  choices.filter = options.smooth ? StretchFilter::Smooth : StretchFilter::Nearest;
+  choices.frameWidth = animation.image().width();
+  choices.frameHeight = animation.image().height();
+  choices.pool = &animation.pool();
+  area_ = std::make_unique<ImageArea>(area, trap, choices);
+  area_->resize(attributes.width, attributes.height);
+  return true;
+}
+
+void Screen::followAncestors() {
+  ancestors_ = isRoot() ? std::vector<Window>{} : ancestorsOf(display_, window_);
+  for (const Window ancestor : ancestors_) XSelectInput(display_, ancestor, StructureNotifyMask);
+  viewable_ = isViewable(display_, window_);
+}
+
+// Handles one X event: the program's own window's keys and closing; the
+// size, mapping, visibility and end of the window and of its ancestors; on the
+// root, the windows that come, go and move over it; the rest to the area.
+void Screen::handleEvent(XEvent& event) {
+  if (ownWindow_) {
+    if (event.type == KeyPress) {
+      running_ = false;
+      return;
+    }
+    if (event.type == ClientMessage && event.xclient.window == window_ &&
+        event.xclient.format == 32 &&
+        static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) {
+      running_ = false;
+      return;
     }
   }
-  if (event.xany.window == loop.window) {
-    switch (event.type) {
-      case ConfigureNotify:
-        hackReshape(*loop.hack, event.xconfigure.width, event.xconfigure.height);
-        return;
-      case MapNotify:
+  if (area_->takeEvent(event)) return;
+  switch (event.type) {
+    case ConfigureNotify:
+      if (event.xconfigure.window == window_)
+        area_->resize(event.xconfigure.width, event.xconfigure.height);
+      else if (isRoot())
+        coverStale_ = true;
+      return;
+    case MapNotify:
+    case UnmapNotify:
+      if (isRoot()) {
+        coverStale_ = true;
+      } else {
+        viewable_ = isViewable(display_, window_);
         // A VisibilityNotify follows when the window is covered.
-        loop.mapped = true;
-        loop.covered = false;
-        return;
-      case UnmapNotify:
-        loop.mapped = false;
-        return;
-      case VisibilityNotify:
-        loop.covered = event.xvisibility.state == VisibilityFullyObscured;
-        return;
-      case DestroyNotify:
-        loop.running = false;
-        return;
-      default:
-        break;
-    }
+        if (event.type == MapNotify && event.xmap.window == window_) covered_ = false;
+      }
+      return;
+    case ReparentNotify:
+      if (event.xreparent.window == window_) followAncestors();
+      if (isRoot()) coverStale_ = true;
+      return;
+    case VisibilityNotify:
+      if (event.xvisibility.window == window_)
+        covered_ = event.xvisibility.state == VisibilityFullyObscured;
+      return;
+    case DestroyNotify:
+      if (event.xdestroywindow.window == window_) running_ = false;
+      if (isRoot()) coverStale_ = true;
+      return;
+    case Expose:
+      // The last frame fills the exposed window again until the next one is ready.
+      if (event.xexpose.window == window_ && event.xexpose.count == 0) area_->showAgain();
+      return;
+    default:
+      return;
   }
-  hackEvent(*loop.hack, event);
 }
 
 // Whether the monitor shows anything: not when DPMS has put it into standby,
@@ -165,96 +264,48 @@ bool monitorIsOn(::Display* display) {
   return enabled == False || level == DPMSModeOn;
 }
 
-timespec toTimespec(std::chrono::nanoseconds wait) {
-  timespec ts{};
-  ts.tv_sec = static_cast<time_t>(wait.count() / 1000000000);
-  ts.tv_nsec = static_cast<long>(wait.count() % 1000000000);
-  return ts;
-}
-
-void runLoop(Loop& loop) {
-  pollfd fds[3] = {};
-  fds[0].fd = ConnectionNumber(loop.display);
-  fds[1].fd = loop.signals;
-  fds[2].fd = hackFrameFd(*loop.hack);
-  for (auto& fd : fds) fd.events = POLLIN;
-
-  while (loop.running) {
-    // The monitor, while the window could be seen: before the events, since
-    // the reply's round trip may read some.
-    if (loop.dpms && loop.showable() && Clock::now() >= loop.nextMonitorCheck) {
-      loop.monitorOn = monitorIsOn(loop.display);
-      loop.nextMonitorCheck = Clock::now() + kMonitorCheckPeriod;
-    }
-    // Events Xlib has read already (during a reply) never wake the poll.
-    while (loop.running && XPending(loop.display) > 0) {
-      XEvent event;
-      XNextEvent(loop.display, &event);
-      handleEvent(loop, event);
-    }
-    if (!loop.running) break;
-
-    const Clock::time_point now = Clock::now();
-    const bool seen = loop.seen();
-    // Seen again: the animation goes on from where it stood, at once.
-    if (seen && !loop.animating) loop.schedule.start(now);
-    loop.animating = seen;
-    const bool busy = hackFrameBusy(*loop.hack);
-    if (seen && !busy && loop.schedule.isDue(now)) {
-      const Clock::time_point due = loop.schedule.nextDue();
-      loop.schedule.tickStarted(now);
-      hackDraw(*loop.hack, due);
-      continue;
-    }
-
-    // Sleeps until an event, a signal or the frame, and the next tick while
-    // the frames are seen and none is being computed; with the monitor off,
-    // until it is asked again; unseen otherwise, a second at most: an event that
-    // Xlib read into its queue during a reply never wakes the poll, and a hidden
-    // window must not wait on it for ever.
-    timespec wait{};
-    const timespec* timeout = nullptr;
-    if (!busy) {
-      const Clock::duration until =
-          seen ? loop.schedule.untilDue(now)
-          : loop.showable() && loop.dpms
-              ? std::max(Clock::duration::zero(), loop.nextMonitorCheck - now)
-              : Clock::duration(kMonitorCheckPeriod);
-      wait = toTimespec(std::chrono::duration_cast<std::chrono::nanoseconds>(until));
-      timeout = &wait;
-    }
-    for (auto& fd : fds) fd.revents = 0;
-    if (ppoll(fds, 3, timeout, nullptr) < 0) continue;  // EINTR: look again
-    // A signal ends the run; the entry reads which, after the cleaning up.
-    if (fds[1].revents != 0) break;
-    if (fds[2].revents != 0) hackFrameDone(*loop.hack);
-    // An X connection closed by the server shows as POLLHUP or as a readable
-    // end of file; XPending at the top of the loop finds it.
+void Screen::handleEvents() {
+  // The monitor, while the window could be seen: before the events, since the
+  // reply's round trip may read some.
+  if (dpms_ && viewable_ && !covered_ && Clock::now() >= nextMonitorCheck_) {
+    monitorOn_ = monitorIsOn(display_);
+    nextMonitorCheck_ = Clock::now() + kMonitorCheckPeriod;
+  }
+  while (running_ && XPending(display_) > 0) {
+    XEvent event;
+    XNextEvent(display_, &event);
+    handleEvent(event);
   }
 }
 
-// Asks for the events of a window it did not make that tell whether it is
-// seen, how large it is and whether it is still there. None of them is input:
-// xscreensaver and other programs keep the keyboard and the mouse. Then reads
-// whether the window is mapped; false when it is gone.
-bool followWindow(Loop& loop) {
-  if (!loop.ownWindow)
-    XSelectInput(loop.display, loop.window, VisibilityChangeMask | StructureNotifyMask);
-  // After the selection: a window there now sends its DestroyNotify later.
-  XWindowAttributes attributes{};
-  if (XGetWindowAttributes(loop.display, loop.window, &attributes) == 0) return false;
-  loop.mapped = attributes.map_state != IsUnmapped;
-  // Mapped under an unmapped ancestor: no frame can be seen until a
-  // VisibilityNotify says otherwise.
-  loop.covered = attributes.map_state == IsUnviewable;
-  int event = 0;
-  int error = 0;
-  int opcode = 0;
-  loop.dpms = XQueryExtension(loop.display, "DPMS", &opcode, &event, &error) == True &&
-              DPMSQueryExtension(loop.display, &event, &error) == True &&
-              DPMSCapable(loop.display) == True;
-  return true;
+bool Screen::wantsFrame() {
+  if (coverStale_) {
+    coverStale_ = false;
+    covered_ = isCoveredWhole(display_, window_);
+  }
+  return viewable_ && !covered_ && monitorOn_;
 }
+
+// With the monitor off, until it is asked again; hidden otherwise, a second at
+// most: an event that Xlib read into its queue during a reply never wakes the
+// poll, and a hidden window must not wait on it for ever.
+std::optional<Clock::duration> Screen::lookAgainWithin(Clock::time_point now) {
+  if (dpms_ && viewable_ && !covered_) return nextMonitorCheck_ - now;
+  return Clock::duration(kMonitorCheckPeriod);
+}
+
+bool Screen::show(const FrameImage& image) {
+  ImageArea& area = *area_;
+  if (!area.IsReady()) return false;
+  area.ClearSurface(0);
+  area.LoadImage(image);
+  const unsigned long shownBefore = area.shows();
+  area.ShowSurface();
+  return area.shows() != shownBefore;
+}
+
+// ---------------------------------------------------------------------------
+// The run
 
 // Opens the display, finds or makes the window, runs, and cleans up.
 FrontEndOutcome run(const HackOptions& options, const HackWindow& choice, int signals) {
@@ -268,48 +319,44 @@ FrontEndOutcome run(const HackOptions& options, const HackWindow& choice, int si
   XSetIOErrorHandler(&endOnLostConnection);
 
   FrontEndOutcome outcome;
-  bool freed = true;
   {
     ErrorTrap trap(display);
-    Loop loop;
-    loop.display = display;
-    loop.signals = signals;
-    loop.deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    const Atom deleteWindow = XInternAtom(display, "WM_DELETE_WINDOW", False);
+    Window window = 0;
+    const bool ownWindow = choice.kind == HackWindow::Kind::Own;
     switch (choice.kind) {
       case HackWindow::Kind::Own:
-        loop.window = makeOwnWindow(display, loop.deleteWindow);
-        loop.ownWindow = true;
+        window = makeOwnWindow(display, deleteWindow);
         break;
       case HackWindow::Kind::Root:
-        loop.window = DefaultRootWindow(display);
+        window = DefaultRootWindow(display);
         break;
       case HackWindow::Kind::Given:
-        loop.window = static_cast<Window>(choice.id);
+        window = static_cast<Window>(choice.id);
         break;
     }
 
-    std::string error;
-    if (followWindow(loop))
-      loop.hack = hackInit(display, loop.window, options, trap, error);
-    else
-      error = "there is no such window";
-    if (!loop.hack) {
-      char id[32];
-      std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(loop.window));
-      outcome = {true, kExitCannotDraw,
-                 std::string("cannot draw in the window ") + id + ": " + error};
-    } else {
-      runLoop(loop);
-      outcome.figures = hackFigures(*loop.hack);
-      freed = hackFree(loop.hack);
+    // The animation outlives the screen, whose area stretches on its threads,
+    // and goes last: a frame it is computing then is abandoned.
+    HackAnimation animation(options);
+    {
+      Screen screen(display, window, ownWindow, deleteWindow);
+      std::string error;
+      if (screen.setUp(animation, options, trap, error)) {
+        animation.run(screen, signals);
+        outcome.figures = animation.figures();
+      } else {
+        char id[32];
+        std::snprintf(id, sizeof id, "0x%lx", static_cast<unsigned long>(window));
+        outcome = {true, kExitCannotDraw,
+                   std::string("cannot draw in the window ") + id + ": " + error};
+      }
     }
-    if (loop.ownWindow) XDestroyWindow(display, loop.window);
+    // The picture goes first, at once.
+    if (ownWindow) XDestroyWindow(display, window);
     XSync(display, False);
   }
   XCloseDisplay(display);
-  // A frame was still being computed: its thread and the engine stay as they
-  // are, and the entry ends the process at once rather than wait for the frame.
-  outcome.frameLeftRunning = !freed;
   return outcome;
 }
 

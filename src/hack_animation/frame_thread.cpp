@@ -1,4 +1,4 @@
-#include "platform/x11/x11_frame_thread.h"
+#include "hack_animation/frame_thread.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <system_error>
 
-namespace glimmerweave::x11 {
+namespace glimmerweave {
 
 FrameThread::FrameThread(std::function<void()> job) : job_(std::move(job)) {
   doneFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
@@ -57,4 +57,4 @@ void FrameThread::loop() {
   }
 }
 
-}  // namespace glimmerweave::x11
+}  // namespace glimmerweave

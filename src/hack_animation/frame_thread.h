@@ -1,8 +1,9 @@
 // The thread that computes the frames. A frame takes from a few to a few hundred
-// milliseconds, and the engine cannot stop one part-way; computing it here keeps
-// the program's loop free to answer the X server and the signals meanwhile. The
-// loop starts a frame with begin() and learns that it is done when done_fd()
-// becomes readable; the thread never touches the X connection.
+// milliseconds; computing it here keeps the program's loop free to answer the
+// display, its input and the signals meanwhile. The loop starts a frame with
+// begin() and learns that it is done when doneFd() becomes readable; the thread
+// never touches the display. Whoever ends it early makes the job return first
+// (the animation abandons the engine's frame), since the end waits for the job.
 #pragma once
 
 #include <condition_variable>
@@ -10,13 +11,13 @@
 #include <mutex>
 #include <thread>
 
-namespace glimmerweave::x11 {
+namespace glimmerweave {
 
 class FrameThread {
  public:
   // Starts the thread; `job` computes one frame.
   explicit FrameThread(std::function<void()> job);
-  // Waits for a frame in progress, then ends the thread.
+  // Waits for the job in progress, then ends the thread.
   ~FrameThread();
   FrameThread(const FrameThread&) = delete;
   FrameThread& operator=(const FrameThread&) = delete;
@@ -45,4 +46,4 @@ class FrameThread {
   std::thread thread_;
 };
 
-}  // namespace glimmerweave::x11
+}  // namespace glimmerweave
