@@ -4,10 +4,24 @@
 # HEADLESS-2 at scale 2, or Weston for the window.
 #
 #   wayland_test.sh CASE PROGRAM RENDERER COMPARE MOVE_POINTER CASE_DIR
+#   wayland_test.sh --list
 #
 # COMPARE is compare_png_pixels, MOVE_POINTER the virtual pointer (move_pointer.c).
 # Screenshots stay in CASE_DIR. Exits 0 when the case holds; says what failed otherwise.
+# --list prints the cases, one a line: CMake makes a test of each, so a case is added
+# here alone, to `cases` and as a branch of the `case` below.
 set -uo pipefail
+
+cases=(exact_frames_on_every_output saver_ends_on_input hidden_window_computes_nothing
+       ends_cleanly swaylock_plugin_socket weston_window)
+if [[ "${1:-}" == --list ]]; then
+  printf '%s\n' "${cases[@]}"
+  exit 0
+fi
+if [[ $# -ne 6 || " ${cases[*]} " != *" $1 "* ]]; then
+  echo "usage: $0 CASE PROGRAM RENDERER COMPARE MOVE_POINTER CASE_DIR (cases: ${cases[*]})" >&2
+  exit 2
+fi
 case_name="$1" program="$2" renderer="$3" compare="$4" mover="$5" case_dir="$6"
 source "$(dirname "${BASH_SOURCE[0]}")/wayland_session.sh"
 rm -rf "$case_dir" && mkdir -p "$case_dir"
