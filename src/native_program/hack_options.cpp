@@ -162,22 +162,18 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
       return failure("unknown option '" + written + "' (-help lists the options)");
     }
 
-    if (name == "help" || name == "h") {
-      command.kind = HackCommand::Kind::Help;
-      return command;
-    }
-    if (name == "version") {
-      command.kind = HackCommand::Kind::Version;
-      return command;
-    }
-
+    const bool help = name == "help" || name == "h";
     const FlagOption* flag = nullptr;
     for (const auto& option : kFlagOptions)
       if (name == option.name) flag = &option;
-    if (flag) {
+    if (help || name == "version" || flag) {
       if (value) return failure(written + " takes no value");
-      flag->set(options);
-      continue;
+      if (flag) {
+        flag->set(options);
+        continue;
+      }
+      command.kind = help ? HackCommand::Kind::Help : HackCommand::Kind::Version;
+      return command;
     }
 
     const IntegerOption* integer = nullptr;
