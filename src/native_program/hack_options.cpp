@@ -42,8 +42,9 @@ constexpr const char* kUsage =
     "  -saver           cover every output until a key, a button or a pointer movement\n"
     "                   of more than 5 pixels (layer shell, overlay layer)\n"
     "  -background      a wallpaper on every output (layer shell, background layer)\n"
-    "  -output NAME     -background (or -saver) on this output only (default for\n"
-    "                   -background: $SWAYLOCK_PLUGIN_OUTPUT_NAME, else every output)\n"
+    "  -output NAME     -background or -saver on this output only (default for\n"
+    "                   -background: $SWAYLOCK_PLUGIN_OUTPUT_NAME, else every output),\n"
+    "                   or the output that -fullscreen fills\n"
     "  -fullscreen      the window asks for its whole output\n"
     "\n"
     "  -help            show this text\n"
@@ -51,10 +52,12 @@ constexpr const char* kUsage =
     "\n"
     "Every option may also be written with two dashes (--speed 5), and its value\n"
     "after '=' (--speed=5). When $XSCREENSAVER_WINDOW is set and -window-id is not\n"
-    "given, the program draws in the window it names. Without -x11 or -wayland, X is\n"
-    "used when -root, -window-id or $XSCREENSAVER_WINDOW asks for it; otherwise\n"
-    "Wayland when $WAYLAND_DISPLAY or $WAYLAND_SOCKET is set (then X if Wayland cannot\n"
-    "be reached); otherwise X.\n"
+    "given, the program draws in the window it names. The options under \"On X\" and\n"
+    "\"On Wayland\" are refused by the other display system: given with the other's,\n"
+    "or with -x11 or -wayland choosing it. Without -x11 or -wayland, an option of X\n"
+    "chooses X and an option of Wayland chooses Wayland (never X in its place); else\n"
+    "X when $XSCREENSAVER_WINDOW is set; else Wayland when $WAYLAND_DISPLAY or\n"
+    "$WAYLAND_SOCKET is set (then X if Wayland cannot be reached); else X.\n"
     "\n"
     "Exit status: 0 when it ends (a key, its window closed, or the display's\n"
     "connection closed), 1 when it cannot draw, 2 for a bad option. SIGTERM, SIGINT\n"
@@ -88,29 +91,35 @@ const DecimalOption kDecimalOptions[] = {
     {"step-b", &HackOptions::stepB},
 };
 
-// An option without a value.
+// An option without a value, and the one display system that takes it (Either:
+// both).
 struct FlagOption {
   const char* name;
   void (*set)(HackOptions& options);
+  DisplaySystem only = DisplaySystem::Either;
 };
+
+constexpr DisplaySystem kX = DisplaySystem::X11;
+constexpr DisplaySystem kWayland = DisplaySystem::Wayland;
 
 const FlagOption kFlagOptions[] = {
     {"random", [](HackOptions& o) { o.randomAlgorithm = true; }},
     {"fps", [](HackOptions& o) { o.fps = true; }},
     {"smooth", [](HackOptions& o) { o.smooth = true; }},
-    {"no-shm", [](HackOptions& o) { o.sharedMemory = false; }},
+    {"no-shm", [](HackOptions& o) { o.sharedMemory = false; }, kX},
+    // xscreensaver's hacks take -shm; it is the default, which Wayland has too.
     {"shm", [](HackOptions& o) { o.sharedMemory = true; }},
     {"window",
      [](HackOptions& o) {
        o.place = HackPlace::OwnWindow;
        o.role = WaylandRole::Window;
      }},
-    {"root", [](HackOptions& o) { o.place = HackPlace::Root; }},
+    {"root", [](HackOptions& o) { o.place = HackPlace::Root; }, kX},
     {"x11", [](HackOptions& o) { o.system = DisplaySystem::X11; }},
     {"wayland", [](HackOptions& o) { o.system = DisplaySystem::Wayland; }},
-    {"saver", [](HackOptions& o) { o.role = WaylandRole::Saver; }},
-    {"background", [](HackOptions& o) { o.role = WaylandRole::Background; }},
-    {"fullscreen", [](HackOptions& o) { o.fullscreen = true; }},
+    {"saver", [](HackOptions& o) { o.role = WaylandRole::Saver; }, kWayland},
+    {"background", [](HackOptions& o) { o.role = WaylandRole::Background; }, kWayland},
+    {"fullscreen", [](HackOptions& o) { o.fullscreen = true; }, kWayland},
 };
 
 constexpr long long kSeedHigh = 0xFFFFFFFFLL;
@@ -132,6 +141,32 @@ HackCommand failure(std::string message) {
 HackCommand badValue(const std::string& option, const std::string& takes,
                      const std::string& value) {
   return failure(option + " takes " + takes + ", not '" + value + "'");
+}
+
+// Keeps the first option written that only `system` takes.
+void noteOnlyFor(DisplaySystem system, const std::string& written, HackOptions& options) {
+  std::string* first = system == kX         ? &options.xOption
+                       : system == kWayland ? &options.waylandOption
+                                            : nullptr;
+  if (first && first->empty()) *first = written;
+}
+
+// What the options ask of the display systems that cannot be had: options of
+// both, or of one with -x11 or -wayland choosing the other; -output where
+// nothing has an output to choose. Empty when none.
+std::string conflictOf(const HackOptions& options) {
+  const std::string& x = options.xOption;
+  const std::string& wayland = options.waylandOption;
+  if (!x.empty() && !wayland.empty())
+    return wayland + " is an option for Wayland and " + x +
+           " one for X: give options of one display system";
+  if (!wayland.empty() && options.system == kX)
+    return wayland + " is an option for Wayland, not for X, which -x11 chooses";
+  if (!x.empty() && options.system == kWayland)
+    return x + " is an option for X, not for Wayland, which -wayland chooses";
+  if (!options.output.empty() && options.role == WaylandRole::Window && !options.fullscreen)
+    return "-output names the output of -saver, -background or -fullscreen, and none is given";
+  return {};
 }
 
 }  // namespace
@@ -162,22 +197,19 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
       return failure("unknown option '" + written + "' (-help lists the options)");
     }
 
-    if (name == "help" || name == "h") {
-      command.kind = HackCommand::Kind::Help;
-      return command;
-    }
-    if (name == "version") {
-      command.kind = HackCommand::Kind::Version;
-      return command;
-    }
-
+    const bool help = name == "help" || name == "h";
     const FlagOption* flag = nullptr;
     for (const auto& option : kFlagOptions)
       if (name == option.name) flag = &option;
-    if (flag) {
+    if (help || name == "version" || flag) {
       if (value) return failure(written + " takes no value");
-      flag->set(options);
-      continue;
+      if (flag) {
+        flag->set(options);
+        noteOnlyFor(flag->only, written, options);
+        continue;
+      }
+      command.kind = help ? HackCommand::Kind::Help : HackCommand::Kind::Version;
+      return command;
     }
 
     const IntegerOption* integer = nullptr;
@@ -229,17 +261,11 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
       if (value->empty()) return badValue(written, takes, *value);
       (name == "output" ? options.output : options.display) = *value;
     }
+    if (name == "window-id" || name == "display") noteOnlyFor(kX, written, options);
+    if (name == "output") noteOnlyFor(kWayland, written, options);
   }
-  // What asks for X and what asks for Wayland's layer shell cannot both be had.
-  const bool asksForX =
-      options.system == DisplaySystem::X11 || options.windowId || options.place == HackPlace::Root;
-  if (asksForX && options.role != WaylandRole::Window)
-    return failure(std::string(options.role == WaylandRole::Saver ? "-saver" : "-background") +
-                   " needs Wayland's layer shell: it goes with neither -x11, -root nor "
-                   "-window-id (on X, xscreensaver runs glimmerweave as its hack)");
-  if (options.system == DisplaySystem::Wayland &&
-      (options.windowId || options.place == HackPlace::Root))
-    return failure("-wayland goes with neither -root nor -window-id, which are X's");
+  if (std::string conflict = conflictOf(options); !conflict.empty())
+    return failure(std::move(conflict));
   return command;
 }
 
@@ -291,9 +317,10 @@ std::vector<DisplaySystem> chooseDisplaySystems(const HackOptions& options,
                                                 const DisplayEnvironment& environment) {
   const auto set = [](const char* value) { return value && *value; };
   if (options.system != DisplaySystem::Either) return {options.system};
-  if (options.role != WaylandRole::Window) return {DisplaySystem::Wayland};
-  if (options.windowId || options.place == HackPlace::Root || set(environment.xscreensaverWindow))
-    return {DisplaySystem::X11};
+  if (!options.xOption.empty()) return {DisplaySystem::X11};
+  // Not X after Wayland: X would ignore what the option asks for.
+  if (!options.waylandOption.empty()) return {DisplaySystem::Wayland};
+  if (set(environment.xscreensaverWindow)) return {DisplaySystem::X11};
   if (set(environment.waylandDisplay) || set(environment.waylandSocket))
     return {DisplaySystem::Wayland, DisplaySystem::X11};
   return {DisplaySystem::X11};

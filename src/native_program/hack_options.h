@@ -47,7 +47,12 @@ struct HackOptions {
   DisplaySystem system = DisplaySystem::Either;
   WaylandRole role = WaylandRole::Window;
   bool fullscreen = false;  // -fullscreen: the window asks for its whole output
-  std::string output;       // -output NAME: -background on that output only
+  std::string output;       // -output NAME: -saver, -background or -fullscreen on that output
+  // The first option given that only X takes (-root, -window-id, -display,
+  // -no-shm), and the first that only Wayland takes (-saver, -background,
+  // -output, -fullscreen), as written; empty when none was.
+  std::string xOption;
+  std::string waylandOption;
 };
 
 struct HackCommand {
@@ -57,7 +62,9 @@ struct HackCommand {
 };
 
 // Reads the arguments after the program name. Every option is accepted with one
-// dash or two, and its value as the next argument or after '='.
+// dash or two, and its value as the next argument or after '=' (an option
+// without a value refuses one). Options of X and of Wayland together, or of one
+// with -x11 or -wayland choosing the other, are refused.
 HackCommand parseHackCommand(const std::vector<std::string>& arguments);
 
 // The -help text.
@@ -88,10 +95,10 @@ struct DisplayEnvironment {
   const char* waylandSocket = nullptr;       // WAYLAND_SOCKET
 };
 
-// The display systems to try, in order: X11 alone when -x11, -root, -window-id
-// or $XSCREENSAVER_WINDOW asks for X; Wayland alone with -wayland, and likewise
-// when -saver or -background asks for the layer shell; Wayland, then X11, when
-// WAYLAND_DISPLAY or WAYLAND_SOCKET is set; else X11.
+// The display systems to try, in order: the one -x11 or -wayland forces; else
+// the one that an option only it takes asks for, alone (HackOptions::xOption,
+// waylandOption); else X11 alone when $XSCREENSAVER_WINDOW is set; else Wayland,
+// then X11, when WAYLAND_DISPLAY or WAYLAND_SOCKET is set; else X11.
 std::vector<DisplaySystem> chooseDisplaySystems(const HackOptions& options,
                                                 const DisplayEnvironment& environment);
 

@@ -10,6 +10,13 @@ const char* nameOf(DisplaySystem system) {
   return system == DisplaySystem::Wayland ? "Wayland" : "X";
 }
 
+// The option that made `system` the only one to try, or empty.
+std::string chooserOf(const HackOptions& options, DisplaySystem system) {
+  const bool wayland = system == DisplaySystem::Wayland;
+  if (options.system == system) return wayland ? "-wayland" : "-x11";
+  return wayland ? options.waylandOption : options.xOption;
+}
+
 // Writes what a run that reached its display has to say (its -fps figures, then
 // its error) to `err` as "glimmerweave: ..." lines.
 void reportOutcome(const FrontEndOutcome& outcome, std::ostream& err) {
@@ -48,7 +55,11 @@ int nativeProgramMain(const std::vector<std::string>& arguments,
       return outcome.status;
     }
     tried += tried.empty() ? "" : "; ";
-    tried += std::string(nameOf(system)) + ": " + outcome.error;
+    tried += nameOf(system);
+    // Why the other was not tried, where an option ruled it out.
+    const std::string chooser = chooserOf(command.options, system);
+    if (!chooser.empty()) tried += ", which " + chooser + " asks for";
+    tried += ": " + outcome.error;
   }
   err << "glimmerweave: no display could be reached (" << tried << ")\n";
   return kExitCannotDraw;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -110,7 +111,22 @@ TEST(HackOptions, UnknownOptionsAndStrayArgumentsAreRefused) {
   EXPECT_EQ(refused({"-"}), "unknown option '-' (-help lists the options)");
   EXPECT_EQ(refused({"---speed", "3"}), "unknown option '---speed' (-help lists the options)");
   EXPECT_EQ(refused({"speed"}), "unexpected argument 'speed' (-help lists the options)");
-  EXPECT_EQ(refused({"-fps=yes"}), "-fps takes no value");
+}
+
+TEST(HackOptions, NoOptionWithoutAValueTakesOneAfterEquals) {
+  // Those of -help: an indented option with no value's name after it.
+  std::istringstream usage(hackUsage());
+  int flags = 0;
+  for (std::string line; std::getline(usage, line);) {
+    if (line.rfind("  -", 0) != 0) continue;
+    const std::string option = line.substr(2, line.find(' ', 2) - 2);
+    if (line.compare(2 + option.size(), 2, "  ") != 0) continue;
+    for (const std::string& written : {option, "-" + option})
+      for (const char* value : {"=", "=1", "=foo"})
+        EXPECT_EQ(refused({written + value}), written + " takes no value");
+    ++flags;
+  }
+  EXPECT_GE(flags, 13);
 }
 
 TEST(HackOptions, FlagsSetWhatTheyName) {

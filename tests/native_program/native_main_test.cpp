@@ -6,6 +6,7 @@
 
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace glimmerweave {
@@ -50,15 +51,55 @@ TEST(DisplaySystemChoice, OptionsAndEnvironmentDecideTheOrder) {
   }
 }
 
-TEST(DisplaySystemChoice, WhatAsksForXAndForTheLayerShellAtOnceIsRefused) {
-  for (const std::vector<std::string>& arguments : {std::vector<std::string>{"-saver", "-x11"},
-                                                    {"-background", "-root"},
-                                                    {"-saver", "-window-id", "7"},
-                                                    {"-wayland", "-root"}}) {
-    const HackCommand command = parseHackCommand(arguments);
-    EXPECT_EQ(command.kind, HackCommand::Kind::Error) << arguments[0] << ' ' << arguments[1];
+// The options that -help lists under "On X:" and "On Wayland:", with a value
+// where they take one; Wayland's with -fullscreen, which -output needs.
+std::vector<std::pair<DisplaySystem, std::vector<std::string>>> optionsOfOneSystem() {
+  std::vector<std::pair<DisplaySystem, std::vector<std::string>>> found;
+  std::istringstream usage(hackUsage());
+  DisplaySystem section = DisplaySystem::Either;  // outside both
+  for (std::string line; std::getline(usage, line);) {
+    if (line == "On X:" || line == "On Wayland:")
+      section = line == "On X:" ? kX : kWayland;
+    else if (line.empty())
+      section = DisplaySystem::Either;
+    else if (section != DisplaySystem::Either && line.rfind("  -", 0) == 0) {
+      std::istringstream words(line);
+      std::string option, value;
+      words >> option >> value;
+      std::vector<std::string> arguments{option};
+      if (value == "NAME" || value == "ID") arguments.push_back("7");
+      if (section == kWayland) arguments.push_back("-fullscreen");
+      found.emplace_back(section, arguments);
+    }
   }
+  return found;
+}
+
+TEST(DisplaySystemChoice, AnOptionOfOneSystemChoosesItAloneAndTheOtherRefusesIt) {
+  DisplayEnvironment wayland;
+  wayland.waylandDisplay = "wayland-0";
+  const auto options = optionsOfOneSystem();
+  ASSERT_EQ(options.size(), 8u);
+  for (const auto& [system, arguments] : options) {
+    const std::string& option = arguments[0];
+    const HackCommand command = parseHackCommand(arguments);
+    ASSERT_EQ(command.kind, HackCommand::Kind::Run) << command.error;
+    EXPECT_EQ(chooseDisplaySystems(command.options, wayland), Systems{system}) << option;
+
+    std::vector<std::string> forced = arguments;
+    forced.push_back(system == kX ? "-wayland" : "-x11");
+    EXPECT_EQ(parseHackCommand(forced).error,
+              system == kX ? option + " is an option for X, not for Wayland, which -wayland chooses"
+                           : option + " is an option for Wayland, not for X, which -x11 chooses");
+  }
+  EXPECT_EQ(parseHackCommand({"-saver", "-root"}).error,
+            "-saver is an option for Wayland and -root one for X: give options of one display "
+            "system");
+}
+
+TEST(DisplaySystemChoice, OutputNamesTheOutputOfTheLayerShellOrOfFullscreen) {
   EXPECT_EQ(parseHackCommand({"-output", ""}).kind, HackCommand::Kind::Error);
+  EXPECT_EQ(parseHackCommand({"-wayland", "-output", "DP-1"}).kind, HackCommand::Kind::Error);
   const HackOptions options = parseHackCommand({"-background", "-output", "HDMI-A-1"}).options;
   EXPECT_EQ(options.role, WaylandRole::Background);
   EXPECT_EQ(options.output, "HDMI-A-1");
@@ -98,6 +139,18 @@ TEST(NativeStart, WaylandUnreachedFallsBackToXAndNeitherIsOneMessageNamingBoth) 
   reached.x11 = {true, kExitOk, ""};
   EXPECT_EQ(reached.run({}, environment), kExitOk);
   EXPECT_EQ(reached.err.str(), "");
+}
+
+TEST(NativeStart, AnOptionOfWaylandNeverFallsBackToXAndTheMessageNamesIt) {
+  DisplayEnvironment environment;
+  environment.waylandDisplay = "wayland-0";
+  Start start;
+  start.x11 = {true, kExitOk, ""};
+  EXPECT_EQ(start.run({"--fullscreen"}, environment), kExitCannotDraw);
+  EXPECT_EQ(start.called, Systems{kWayland});
+  EXPECT_EQ(start.err.str(),
+            "glimmerweave: no display could be reached (Wayland, which --fullscreen asks for: " +
+                start.wayland.error + ")\n");
 }
 
 TEST(NativeStart, AReachedDisplaysFailureIsItsOwnAndNothingElseIsTried) {

@@ -126,10 +126,12 @@ bool ImageArea::makeSharedImage() {
   segment_.shmid = shmget(IPC_PRIVATE, size, IPC_CREAT | 0600);
   if (segment_.shmid < 0) return failed();
   void* address = shmat(segment_.shmid, nullptr, 0);
-  if (reinterpret_cast<std::intptr_t>(address) == -1) {  // shmat's (void*)-1
-    shmctl(segment_.shmid, IPC_RMID, nullptr);
-    return failed();
-  }
+  // Marked for removal at once, the segment disappears when the last process
+  // that attached it detaches, however and whenever the program ends, even
+  // killed while it waits for the server below. Linux still lets the server
+  // attach a marked segment by its id while we hold it attached.
+  shmctl(segment_.shmid, IPC_RMID, nullptr);
+  if (reinterpret_cast<std::intptr_t>(address) == -1) return failed();  // shmat's (void*)-1
   segment_.shmaddr = image_->data = static_cast<char*>(address);
   segment_.readOnly = False;
 
@@ -142,10 +144,6 @@ bool ImageArea::makeSharedImage() {
   XSync(window_.display, False);
   const bool refused = trap_.count() != errorsBefore && trap_.lastSerial() == request;
   const bool attached = requested && !refused;
-  // Both sides are attached now (or the server refused): marked for removal,
-  // the segment disappears when the last of them detaches, however and
-  // whenever the program ends, even killed in the middle of a frame.
-  shmctl(segment_.shmid, IPC_RMID, nullptr);
   if (!attached) {
     shmdt(address);
     image_->data = nullptr;

@@ -242,6 +242,35 @@ TEST(Ending, SigintAndSighupEndItByThemselvesAndEvenSigkillLeavesNoSharedMemory)
   }
 }
 
+TEST(Ending, SigkillWhileTheServerAttachesTheSegmentLeavesNone) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  PrivateServer server("1024x768x24", {}, folder);
+  ASSERT_TRUE(server.started());
+  Connection x(server.display());
+  ASSERT_TRUE(x);
+  const TestWindow window = makeWindow(x.get(), 320, 240, 0);
+  std::vector<std::string> argv = busyRun(window.id);
+  argv.insert(argv.end(), {"-display", server.display()});
+  Child program(argv, {}, {}, folder);
+  // Held from the moment the segment is seen, the server answers neither the
+  // attach nor anything after it: a program that marked the segment only once
+  // answered would leave it behind. (The server has often attached it before
+  // the hold; marking it does not wait for the server either way.)
+  const Clock::time_point end = Clock::now() + milliseconds(15000);
+  while (sharedMemorySegmentsOf(program.pid()) == 0 && Clock::now() < end) continue;
+  server.hold(true);
+  ASSERT_EQ(sharedMemorySegmentsOf(program.pid()), 1) << program.errors();
+  EXPECT_TRUE(waitUntil([&] { return sharedMemorySegmentsOf(program.pid(), true) == 0; },
+                        milliseconds(2000)))
+      << "the segment is not marked for removal while the server has not answered";
+  EXPECT_TRUE(diesOf(program, SIGKILL));
+  server.hold(false);
+  EXPECT_TRUE(
+      waitUntil([&] { return sharedMemorySegmentsOf(program.pid()) == 0; }, milliseconds(10000)))
+      << "a segment left";
+}
+
 TEST(Ending, ASignalAtAnyMomentOfTheStartEndsItBySignalAfterCleaningUp) {
   ASSERT_TRUE(displayGiven());
   const std::string folder = caseFolder();

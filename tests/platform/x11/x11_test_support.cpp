@@ -193,7 +193,7 @@ Outcome runCommand(const std::vector<std::string>& argv, const std::string& fold
   return outcome;
 }
 
-int sharedMemorySegmentsOf(pid_t pid) {
+int sharedMemorySegmentsOf(pid_t pid, bool unmarkedOnly) {
   // As ipcs -m -p lists them: key shmid perms size cpid lpid nattch ...
   std::ifstream table("/proc/sysvipc/shm");
   std::string line;
@@ -206,7 +206,10 @@ int sharedMemorySegmentsOf(pid_t pid) {
     long long perms = 0;
     long long size = 0;
     long long creator = 0;
-    if (fields >> key >> id >> perms >> size >> creator && creator == pid) ++count;
+    constexpr long long kMarkedForRemoval = 01000;  // SHM_DEST, beside the permissions
+    if (fields >> key >> id >> std::oct >> perms >> std::dec >> size >> creator && creator == pid &&
+        !(unmarkedOnly && (perms & kMarkedForRemoval)))
+      ++count;
   }
   return count;
 }
@@ -301,8 +304,13 @@ PrivateServer::~PrivateServer() {
   stop();
 }
 
+void PrivateServer::hold(bool held) {
+  if (pid_ > 0) kill(pid_, held ? SIGSTOP : SIGCONT);
+}
+
 void PrivateServer::stop() {
   if (pid_ <= 0) return;
+  hold(false);
   kill(pid_, SIGTERM);
   const Clock::time_point end = Clock::now() + milliseconds(10000);
   int raw = 0;

@@ -91,8 +91,10 @@ Outcome runCommand(const std::vector<std::string>& argv, const std::string& fold
                    const std::vector<std::string>& set = {},
                    const std::vector<std::string>& unset = {});
 
-// The SysV shared memory segments that process `pid` created and that still exist.
-int sharedMemorySegmentsOf(pid_t pid);
+// The SysV shared memory segments that process `pid` created and that still
+// exist; with `unmarkedOnly`, those not marked for removal, which outlive every
+// process that attached them.
+int sharedMemorySegmentsOf(pid_t pid, bool unmarkedOnly = false);
 
 // The processor time (user and system, in clock ticks) that thread `thread` of
 // process `pid` has used so far; -1 when it cannot be read.
@@ -120,6 +122,8 @@ class PrivateServer {
 
   bool started() const { return !display_.empty(); }
   const std::string& display() const { return display_; }
+  // Holds the server (SIGSTOP), which then answers nothing, or lets it go on.
+  void hold(bool held);
   // Stops the server now.
   void stop();
 
