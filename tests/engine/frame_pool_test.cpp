@@ -114,6 +114,34 @@ TEST(FramePool, FrameSizesDownToOneRow) {
   }
 }
 
+// A frame given up part-way, wherever that happens to be, undoes its tick: the
+// frames that follow are those of a run that never began it.
+TEST(FramePool, AnAbandonedFrameLeavesTheAnimationAsIfItsTickHadNotCome) {
+  FramePool pool(3);
+  for (FramePool* threads : {static_cast<FramePool*>(nullptr), &pool}) {
+    const std::string where = threads ? "on the pool" : "on one thread";
+    auto reference = engineFor(267, 200);
+    auto subject = engineFor(267, 200);
+    reference->settings.Algorithm = subject->settings.Algorithm = 21;
+    reference->pool = subject->pool = threads;
+    std::atomic<bool> abandon{true};
+    subject->abandon = &abandon;
+    EXPECT_TRUE(ComputeFrame(*subject).abandoned) << where;
+    abandon = false;
+    std::thread late([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      abandon = true;
+    });
+    const bool givenUp = ComputeFrame(*subject).abandoned;
+    late.join();
+    abandon = false;
+    for (int frame = givenUp ? 0 : 1; frame < 2; ++frame) ComputeFrame(*subject);
+    ComputeFrame(*reference);
+    ComputeFrame(*reference);
+    expectSameState(*reference, *subject, where);
+  }
+}
+
 TEST(FramePool, EndingWaitsForAFrameInProgress) {
   auto pool = std::make_unique<FramePool>(3);
   std::atomic<bool> started{false}, finished{false};

@@ -308,10 +308,12 @@ TEST(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
   endProgram(program);
 }
 
-// Hidden by unmapping its window, by covering it with another or by turning
-// the monitor off, the program computes no frame, so the animation stands
-// still; seen again, it computes and shows frames again.
-enum class HiddenBy { Unmapping, Covering, MonitorOff };
+// Hidden by unmapping its window or one of its ancestors, by covering it (also
+// from before the start), by a window over the whole root that it draws on, or
+// by turning the monitor off, the program computes no frame, so the animation
+// stands still; seen again, it computes and shows frames again.
+enum class HiddenBy { Unmapping, UnmappingAnAncestor, Covering, CoveredAtTheStart, CoveringTheRoot,
+                      MonitorOff };
 class Hidden : public ::testing::TestWithParam<HiddenBy> {};
 
 TEST_P(Hidden, NoFrameIsComputedUntilTheWindowIsSeenAgain) {
@@ -325,47 +327,74 @@ TEST_P(Hidden, NoFrameIsComputedUntilTheWindowIsSeenAgain) {
       !(DPMSQueryExtension(x.get(), &event, &error) && DPMSCapable(x.get())))
     GTEST_SKIP() << "the X server has no DPMS (Xvfb has none), so the monitor cannot be turned "
                     "off here";
-  const TestWindow window = makeWindow(x.get(), 267, 200, 0);
+  const TestWindow outer = makeWindow(x.get(), 267, 200, 0);
+  TestWindow window = outer;
+  if (by == HiddenBy::UnmappingAnAncestor) {
+    window.id = XCreateSimpleWindow(x.get(), outer.id, 0, 0, 267, 200, 0, 0, 0);
+    XMapWindow(x.get(), window.id);
+    XSync(x.get(), False);
+  }
+  const Window root = DefaultRootWindow(x.get());
+  const bool onRoot = by == HiddenBy::CoveringTheRoot;
+  Window cover = 0;
+  const auto hide = [&] {
+    if (by == HiddenBy::Unmapping) XUnmapWindow(x.get(), window.id);
+    if (by == HiddenBy::UnmappingAnAncestor) XUnmapWindow(x.get(), outer.id);
+    if (by == HiddenBy::Covering || by == HiddenBy::CoveredAtTheStart)
+      cover = makeWindow(x.get(), 400, 300, 0).id;
+    if (onRoot)
+      cover = makeWindow(x.get(), DisplayWidth(x.get(), 0), DisplayHeight(x.get(), 0), 0).id;
+    if (by == HiddenBy::MonitorOff) {
+      DPMSEnable(x.get());
+      DPMSForceLevel(x.get(), DPMSModeOff);
+    }
+    XSync(x.get(), False);
+  };
+  if (by == HiddenBy::CoveredAtTheStart) hide();
+
   const RgbImage frame = stillFrame(folder, 29, 267, 200);
-  Child program(programIn(window.id, 29, {"-detail", "0"}), {}, {}, folder);
+  std::vector<std::string> argv = programIn(window.id, 29, {"-detail", "0"});
+  if (onRoot) argv[1] = "-root", argv.erase(argv.begin() + 2);
+  Child program(argv, {}, {}, folder);
   const auto computes = [&] {
     const long long from = processCpuTicks(program.pid());
     return waitUntil([&] { return processCpuTicks(program.pid()) >= from + 10; },
                      milliseconds(10000));
   };
   // The control: seen, it computes.
-  EXPECT_TRUE(computes()) << "nothing computed while seen; " << program.errors();
-  Window cover = 0;
-  if (by == HiddenBy::Covering) cover = makeWindow(x.get(), 400, 300, 0).id;
-  if (by == HiddenBy::Unmapping) XUnmapWindow(x.get(), window.id);
-  if (by == HiddenBy::MonitorOff) {
-    DPMSEnable(x.get());
-    DPMSForceLevel(x.get(), DPMSModeOff);
+  if (by != HiddenBy::CoveredAtTheStart) {
+    EXPECT_TRUE(computes()) << "nothing computed while seen; " << program.errors();
+    hide();
   }
-  XSync(x.get(), False);
   // A frame begun before may still end (and the monitor is asked once a
   // second); then nothing for 2 s.
   std::this_thread::sleep_for(milliseconds(by == HiddenBy::MonitorOff ? 1500 : 500));
   const long long hiddenFrom = processCpuTicks(program.pid());
   std::this_thread::sleep_for(milliseconds(2000));
   EXPECT_LE(processCpuTicks(program.pid()) - hiddenFrom, 1) << "processor time used while hidden";
-  if (by == HiddenBy::Covering) XDestroyWindow(x.get(), cover);
+  if (cover) XDestroyWindow(x.get(), cover);
   if (by == HiddenBy::Unmapping) XMapWindow(x.get(), window.id);
+  if (by == HiddenBy::UnmappingAnAncestor) XMapWindow(x.get(), outer.id);
   if (by == HiddenBy::MonitorOff) DPMSForceLevel(x.get(), DPMSModeOn);
   XSync(x.get(), False);
-  EXPECT_TRUE(computes()) << "nothing computed once seen again";
-  EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame, folder + "/again"));
+  EXPECT_TRUE(computes()) << "nothing computed once seen again; " << program.errors();
+  if (!onRoot) {
+    EXPECT_TRUE(windowShows(x.get(), window.id, window.format, frame, folder + "/again"));
+  }
   endProgram(program);
+  if (onRoot) XClearWindow(x.get(), root);
 }
 
 std::string hiddenName(const ::testing::TestParamInfo<HiddenBy>& by) {
-  constexpr const char* kNames[] = {"Unmapped", "Covered", "MonitorOff"};
+  constexpr const char* kNames[] = {"Unmapped", "AncestorUnmapped", "Covered",
+                                    "CoveredAtTheStart", "RootCovered", "MonitorOff"};
   return kNames[static_cast<int>(by.param)];
 }
 
 INSTANTIATE_TEST_SUITE_P(ItsWindow, Hidden,
-                         ::testing::Values(HiddenBy::Unmapping, HiddenBy::Covering,
-                                           HiddenBy::MonitorOff),
+                         ::testing::Values(HiddenBy::Unmapping, HiddenBy::UnmappingAnAncestor,
+                                           HiddenBy::Covering, HiddenBy::CoveredAtTheStart,
+                                           HiddenBy::CoveringTheRoot, HiddenBy::MonitorOff),
                          hiddenName);
 
 // ---------------------------------------------------------------------------
