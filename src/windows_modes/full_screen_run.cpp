@@ -22,10 +22,34 @@ std::vector<ScreenRect> otherMonitorAreas(const std::vector<DisplayMonitor>& mon
   return areas;
 }
 
+void FullScreenRun::holdFineTiming() {
+  fineTiming_.hold(timer_.running() && !ended_ && modalLoops_ == 0);
+}
+
+template <class Loop>
+auto FullScreenRun::inModalLoop(Loop loop) {
+  // Its own loop runs meanwhile, not the form's: no tick comes, and a thread
+  // held to fine timing there would only cost the system power.
+  struct Open {
+    explicit Open(FullScreenRun& owner) : run(owner) {
+      ++run.modalLoops_;
+      run.holdFineTiming();
+    }
+    ~Open() {
+      --run.modalLoops_;
+      run.holdFineTiming();
+    }
+    Open(const Open&) = delete;
+    Open& operator=(const Open&) = delete;
+    FullScreenRun& run;
+  } open(*this);
+  return loop();
+}
+
 void FullScreenRun::FormCreate() {
   FractalSettings& settings = fractals_.settings;
   const std::string loadError = loadSettingsForStartUp(settings, registry_);
-  if (!loadError.empty()) host_.reportError(loadError);
+  if (!loadError.empty()) reportError(loadError);
   fractals_.random.seedFromClock();
   ApplyRandomAlgorithm(settings, fractals_.random);
   DesktopBitCount = host_.desktopBitCount();
@@ -42,7 +66,7 @@ void FullScreenRun::FormCreate() {
 }
 
 void FullScreenRun::DXTimerTimer() {
-  if (ended_ || displayOff_) return;
+  if (ended_) return;
   // An arithmetic error leaves a partial frame, which is shown as it is.
   ComputeFrame(fractals_);
   try {
@@ -94,6 +118,22 @@ void FullScreenRun::displayChanged() {
   // moved the windows while a monitor was away.
   coverOtherMonitors();
   releaseCursor(host_.cursorPosition());
+}
+
+void FullScreenRun::displayPowerChanged(bool on) {
+  // A dimmed display is still seen. While it is off the timer stops, so that
+  // the form's loop sleeps until a message comes instead of waking every tick.
+  timer_.Enabled = on && !ended_;
+  holdFineTiming();
+}
+
+void FullScreenRun::activeChanged(bool active) {
+  timer_.setActive(active);
+  holdFineTiming();
+}
+
+void FullScreenRun::reportError(const std::string& message) {
+  inModalLoop([&] { host_.reportError(message); });
 }
 
 bool FullScreenRun::setUpAgain() {
@@ -154,8 +194,11 @@ void FullScreenRun::coverOtherMonitors() {
 }
 
 void FullScreenRun::exitSequence() {
-  if (!host_.verifyExitPassword()) return;
-  ended_ = true;
+  // Ended before the dialog's loop is over, so that a true answer does not
+  // take fine timing again on the way out.
+  inModalLoop([this] { ended_ = host_.verifyExitPassword(); });
+  if (!ended_) return;
+  timer_.Enabled = false;
   if (showing_) host_.showCursor(true);
   host_.hideForm();
   if (!otherMonitors_.empty()) {

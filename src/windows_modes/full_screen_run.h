@@ -15,9 +15,15 @@
 // (the exclusive display would hold it on the primary monitor). The monitors
 // are read once at creation and again when the system reports a display change.
 //
-// While the system reports the display off, nobody sees a frame: ticks compute
-// and show nothing, so the animation stands where it was and goes on from there
-// at the first tick after the display comes back.
+// While the system reports the display off, nobody sees a frame: the frame
+// timer stops, so the animation stands where it was and goes on from there at
+// the first tick after the display comes back.
+//
+// Fine timing (timing_service.h) is held while the frame timer runs, so that
+// the ticks come evenly 40 ms apart rather than on the system timer's coarse
+// beat. It is given back whenever the timer stops (the application inactive,
+// the display off, the run ended) and while the form's thread sits in a modal
+// loop of its own (the password dialog, an error box), where no tick comes.
 //
 // The ways out. Keys and mouse movements end a run only once its drawing area
 // is ready; until then they set the area up again. Every way a run could
@@ -58,7 +64,9 @@
 #include "engine/engine.h"
 #include "presentation/drawing_area.h"
 #include "presentation/frame_image.h"
+#include "presentation/frame_timer.h"
 #include "settings/registry.h"
+#include "windows_modes/timing_service.h"
 
 namespace glimmerweave {
 
@@ -128,8 +136,8 @@ class FullScreenHost {
 class FullScreenRun {
  public:
   FullScreenRun(Fractals& fractals, SettingsRegistry& registry, DrawingArea& area,
-                FullScreenHost& host)
-      : fractals_(fractals), registry_(registry), area_(area), host_(host) {}
+                TimingService& timing, FullScreenHost& host)
+      : fractals_(fractals), registry_(registry), area_(area), host_(host), fineTiming_(timing) {}
 
   void FormCreate();
   void DXTimerTimer();
@@ -139,7 +147,11 @@ class FullScreenRun {
   // their windows placed again.
   void displayChanged();
   // The system reported the display's power: off (false), or on or dimmed.
-  void displayPowerChanged(bool on) { displayOff_ = !on; }
+  void displayPowerChanged(bool on);
+  // The application was activated or deactivated.
+  void activeChanged(bool active);
+  // Shows an error that ended one of the run's handlers.
+  void reportError(const std::string& message);
 
   bool ended() const { return ended_; }
   CursorPoint StartCursorPos{};
@@ -147,6 +159,9 @@ class FullScreenRun {
   int ScreenHeight = 0;
   int DesktopBitCount = 0;
   const FrameImage& image() const { return image_; }
+  // The form's frame timer `DXTimer`: the form's loop ticks it, the run starts
+  // and stops it. Its OnTimer is the form's to wire to DXTimerTimer.
+  FrameTimer& timer() { return timer_; }
   // The areas the windows on the other monitors cover now.
   const std::vector<ScreenRect>& otherMonitors() const { return otherMonitors_; }
 
@@ -166,16 +181,24 @@ class FullScreenRun {
   void releaseCursor(CursorPoint position);
   // Returns after a false answer; otherwise ends the run.
   void exitSequence();
+  // Holds fine timing exactly while the timer runs outside a modal loop.
+  void holdFineTiming();
+  // Runs `loop`, which opens a modal loop (the password dialog, an error box),
+  // with fine timing given back meanwhile.
+  template <class Loop>
+  auto inModalLoop(Loop loop);
 
   Fractals& fractals_;
   SettingsRegistry& registry_;
   DrawingArea& area_;
   FullScreenHost& host_;
+  FrameTimer timer_;
+  FineTimingHold fineTiming_;
+  int modalLoops_ = 0;
   FrameImage image_;
   std::vector<ScreenRect> otherMonitors_;
   bool showing_ = false;
   bool ended_ = false;
-  bool displayOff_ = false;
   // A frame could not be shown since the last successful set-up.
   bool frameFailed_ = false;
   // Where the cursor stood at the last set-up, or at the last movement that

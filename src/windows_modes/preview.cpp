@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "presentation/tick_schedule.h"
+
 namespace glimmerweave {
 
 namespace {
@@ -65,6 +67,18 @@ void paintPreviewFrame(Fractals& fractals, FrameImage& image) {
   image = FrameImage();
   image.setSize(boundedFrameWidth(fractals.FrameWidth), boundedFrameHeight(fractals.FrameHeight));
   CopyPlanesToImage(fractals.planes, image, 1);
+}
+
+void runPreviewRepaints(TimingService& timing, PreviewRepaintTarget& target) {
+  TickSchedule schedule(kPreviewRepaintInterval);
+  schedule.start(timing.now());
+  do {
+    if (const auto now = timing.now(); schedule.isDue(now)) {
+      schedule.tickStarted(now);
+      target.invalidate();
+    }
+    timing.sleepFor(schedule.untilDue(timing.now()));
+  } while (!target.quitRequested());
 }
 
 }  // namespace glimmerweave

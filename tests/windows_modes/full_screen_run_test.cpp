@@ -9,6 +9,7 @@
 
 #include "support/fake_drawing_area.h"
 #include "support/registry_test_support.h"
+#include "windows_modes/fake_timing_service.h"
 
 namespace glimmerweave {
 
@@ -20,6 +21,7 @@ void PrintTo(const ScreenRect& rect, std::ostream* out) {
 namespace {
 
 using testing::FakeDrawingArea;
+using testing::FakeTimingService;
 
 class FakeHost : public FullScreenHost {
  public:
@@ -46,6 +48,8 @@ class FakeHost : public FullScreenHost {
   bool hiddenWhenUncovered = false;      // the form was hidden when the windows went away
   bool cursorConfined = false;           // to the primary monitor, by the display's set-up
   std::vector<CursorPoint> releases;     // each releaseCursor call's position
+  const FakeTimingService* timing = nullptr;
+  std::vector<bool> heldInModalLoops;  // fine timing held while a dialog or box was open
 
   int desktopBitCount() override { return bitCount; }
   void sizeFormToScreen(int& width, int& height) override {
@@ -63,11 +67,15 @@ class FakeHost : public FullScreenHost {
     ++runningCalls;
   }
   bool verifyExitPassword() override {
+    if (timing) heldInModalLoops.push_back(timing->held());
     const bool answer = checks < int(answers.size()) ? answers[checks] : true;
     ++checks;
     return answer;
   }
-  void reportError(const std::string& message) override { errors.push_back(message); }
+  void reportError(const std::string& message) override {
+    if (timing) heldInModalLoops.push_back(timing->held());
+    errors.push_back(message);
+  }
   std::vector<DisplayMonitor> monitors() override {
     ++monitorReads;
     return systemMonitors;
@@ -106,6 +114,11 @@ class ConfiningDrawingArea : public FakeDrawingArea {
 
 class FullScreen : public ::testing::Test {
  protected:
+  // Wired as the form wires them.
+  FullScreen() {
+    run.timer().OnTimer = [this] { run.DXTimerTimer(); };
+    host.timing = &timing;
+  }
   void create() { run.FormCreate(); }
   void moveCursor(int dx, int dy) {
     host.cursor = CursorPoint{500 + dx, 400 + dy};
@@ -116,7 +129,8 @@ class FullScreen : public ::testing::Test {
   MemoryRegistry registry;
   FakeDrawingArea area;
   FakeHost host;
-  FullScreenRun run{*fractals, registry, area, host};
+  FakeTimingService timing;
+  FullScreenRun run{*fractals, registry, area, timing, host};
 };
 
 TEST_F(FullScreen, CreationLoadsStartsAndTakesTheDisplay) {
@@ -149,7 +163,7 @@ TEST_F(FullScreen, FirstRunWritesTheDefaultsAndARegistryErrorStillStarts) {
   broken.setDword("Brightness", 50);
   FakeDrawingArea otherArea;
   FakeHost otherHost;
-  FullScreenRun otherRun(*other, broken, otherArea, otherHost);
+  FullScreenRun otherRun(*other, broken, otherArea, timing, otherHost);
   otherRun.FormCreate();
   EXPECT_EQ(otherHost.errors, (std::vector<std::string>{"Failed to get data for 'Speed'"}));
   EXPECT_EQ(other->settings.Speed, 3);
@@ -189,7 +203,7 @@ TEST_F(FullScreen, SixPixelsInAnyDirectionAsks) {
     FakeHost freshHost;
     FakeDrawingArea freshArea;
     auto freshEngine = std::make_unique<Fractals>();
-    FullScreenRun fresh(*freshEngine, registry, freshArea, freshHost);
+    FullScreenRun fresh(*freshEngine, registry, freshArea, timing, freshHost);
     fresh.FormCreate();
     freshHost.cursor = CursorPoint{500 + dx, 400 + dy};
     fresh.DXDrawMouseMove();
@@ -321,7 +335,8 @@ class FrameFailures : public ::testing::Test {
   MemoryRegistry registry;
   FrameFailingDrawingArea area;
   FakeHost host;
-  FullScreenRun run{*fractals, registry, area, host};
+  FakeTimingService timing;
+  FullScreenRun run{*fractals, registry, area, timing, host};
 };
 
 TEST_F(FrameFailures, AKeyAfterAFrameFailedAsksToLeaveInsteadOfSettingUpAgain) {
@@ -381,6 +396,49 @@ TEST_F(FrameFailures, FramesThatWorkAgainBringBackTheDesignsRetry) {
   run.FormKeyDown();
   EXPECT_EQ(host.checks, 2);
   EXPECT_TRUE(host.terminated);
+}
+
+// The timer ticks, and fine timing is held, only while the application is
+// active, the display is on and the run goes on; a modal loop of the form's
+// thread (the password dialog, an error box) gives fine timing back while it
+// is open.
+TEST_F(FullScreen, FineTimingIsHeldExactlyWhileTheTimerTicks) {
+  create();
+  EXPECT_FALSE(timing.held()) << "not before the application is active";
+  run.activeChanged(true);
+  EXPECT_TRUE(timing.held());
+  run.activeChanged(false);
+  EXPECT_FALSE(timing.held());
+  run.activeChanged(true);
+  run.displayPowerChanged(false);
+  EXPECT_FALSE(run.timer().running()) << "nothing is computed for a display that is off";
+  EXPECT_FALSE(timing.held());
+  run.displayPowerChanged(true);
+  EXPECT_TRUE(run.timer().running());
+  EXPECT_TRUE(timing.held());
+
+  host.answers = {false};
+  run.FormKeyDown();
+  run.reportError("Surface cannot be made");
+  EXPECT_EQ(host.heldInModalLoops, (std::vector<bool>{false, false}));
+  EXPECT_TRUE(timing.held()) << "taken again when the loop is over";
+
+  run.FormKeyDown();
+  ASSERT_TRUE(host.terminated);
+  EXPECT_FALSE(run.timer().running());
+  EXPECT_EQ(timing.begins, 5);
+  EXPECT_EQ(timing.ends, 5);
+  run.displayPowerChanged(true);
+  EXPECT_FALSE(timing.held()) << "the display coming back does not restart an ended run";
+}
+
+TEST_F(FullScreen, ARunThatGoesWithoutItsExitSequenceGivesFineTimingBack) {
+  auto other = std::make_unique<FullScreenRun>(*fractals, registry, area, timing, host);
+  other->timer().OnTimer = [] {};
+  other->activeChanged(true);
+  ASSERT_TRUE(timing.held());
+  other.reset();
+  EXPECT_EQ(timing.ends, timing.begins);
 }
 
 TEST_F(FullScreen, RandomAlgorithmPicksFrom0To14AndKeepsTheStore) {
@@ -461,7 +519,8 @@ class SeveralMonitors : public ::testing::Test {
   MemoryRegistry registry;
   FakeHost host;
   ConfiningDrawingArea area{host};
-  FullScreenRun run{*fractals, registry, area, host};
+  FakeTimingService timing;
+  FullScreenRun run{*fractals, registry, area, timing, host};
 };
 
 TEST_F(SeveralMonitors, CreationReadsTheMonitorsOnceAndCoversTheOthers) {
@@ -488,24 +547,6 @@ TEST_F(SeveralMonitors, EachTickShowsTheFrameOnTheOtherMonitorsToo) {
   EXPECT_EQ(host.shownOnOthers, 2);
   EXPECT_NE(host.shownBytes, area.loadedBytes) << "the newer frame";
   EXPECT_EQ(host.shownBytes.size(), area.loadedBytes.size());
-}
-
-TEST_F(SeveralMonitors, WhileTheDisplayIsOffTicksComputeAndShowNothing) {
-  create();
-  const EngineState stopped = fractals->state;
-  area.calls.clear();
-  run.displayPowerChanged(false);
-  run.DXTimerTimer();
-  EXPECT_EQ(fractals->state.PhaseA, stopped.PhaseA) << "nothing computed";
-  EXPECT_EQ(fractals->state.PhaseB, stopped.PhaseB);
-  EXPECT_TRUE(area.calls.empty()) << "nothing presented";
-  EXPECT_EQ(host.shownOnOthers, 0);
-  run.displayPowerChanged(true);
-  run.DXTimerTimer();
-  EXPECT_NE(fractals->state.PhaseA, stopped.PhaseA) << "the next tick goes on from there";
-  EXPECT_EQ(area.calls,
-            (std::vector<std::string>{"IsReady", "ClearSurface 0", "LoadImage", "ShowSurface"}));
-  EXPECT_EQ(host.shownOnOthers, 1);
 }
 
 TEST_F(SeveralMonitors, TheCursorStaysFreeAndWhereItStoodAcrossEachSetUp) {

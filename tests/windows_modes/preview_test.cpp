@@ -1,10 +1,13 @@
-// The control-panel preview's logic: its handle parameter, engine set-up and
-// painted frame.
+// The control-panel preview's logic: its handle parameter, engine set-up,
+// painted frame and repaint pace.
 #include "windows_modes/preview.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
+
+#include "windows_modes/fake_timing_service.h"
 
 namespace glimmerweave {
 namespace {
@@ -86,6 +89,35 @@ TEST(Preview, PaintHasAWhiteBorderAroundTheFrame) {
   fractals->FrameWidth = 0;
   paintPreviewFrame(*fractals, image);
   EXPECT_EQ(image.sizeInBytes(), 0u);
+}
+
+// Records when each repaint was asked for, and quits after kRepaints.
+class RecordedRepaints : public PreviewRepaintTarget {
+ public:
+  static constexpr std::size_t kRepaints = 50;
+  explicit RecordedRepaints(TimingService& timing) : timing_(timing) {}
+  void invalidate() override { times.push_back(timing_.now()); }
+  bool quitRequested() override { return times.size() >= kRepaints; }
+  std::vector<TimingService::Clock::time_point> times;
+
+ private:
+  TimingService& timing_;
+};
+
+TEST(Preview, RepaintsKeepTheGridWithoutFineTiming) {
+  testing::FakeTimingService timing;
+  RecordedRepaints repaints(timing);
+  runPreviewRepaints(timing, repaints);
+  ASSERT_EQ(repaints.times.size(), RecordedRepaints::kRepaints);
+  for (std::size_t k = 0; k < repaints.times.size(); ++k) {
+    // Waits that end on the timer's beat make single repaints late, never
+    // all of them: 40 ms waits one after the other would drift 6.875 ms a time.
+    const auto late =
+        repaints.times[k] - repaints.times[0] - static_cast<int>(k) * kPreviewRepaintInterval;
+    EXPECT_GE(late.count(), 0) << k;
+    EXPECT_LT(late, testing::FakeTimingService::kBeat) << k;
+  }
+  EXPECT_EQ(timing.begins, 0) << "fine timing is never asked for";
 }
 
 }  // namespace

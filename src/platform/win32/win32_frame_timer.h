@@ -1,32 +1,27 @@
 // The user-interface thread's message loop, which ticks a form's frame timer
-// (presentation/frame_timer.h) from its idle time. While the timer runs the
-// loop holds Windows to 1 ms timing, so that its waits end when a tick is due
-// rather than on the system timer's next beat (every 15.625 ms by default).
+// (presentation/frame_timer.h) from its idle time, and the system's clock,
+// waits and fine timing (windows_modes/timing_service.h) through winmm.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 
 #include "presentation/frame_timer.h"
+#include "windows_modes/timing_service.h"
 
 namespace glimmerweave::win32 {
 
-// Holds Windows to 1 ms timing while asked to, and gives it back at the latest
-// when it goes. Without it a wait ends only on the system timer's next beat: a
-// 40 ms wait lasts 46.9 ms at the default 15.625 ms. Since Windows 10 2004 the
-// request holds for this process alone. Fine timing costs the system power, so
-// it is held only while frames are ticking.
-class FineTiming {
+// Fine timing is timeBeginPeriod(1): without it a wait ends only on the system
+// timer's next beat, so a 40 ms wait lasts 46.875 ms at the default 15.625 ms
+// beat (the frame timer's grid still keeps the ticks 40 ms apart on average;
+// fine timing makes each gap 40 ms). Since Windows 10 2004 the request holds
+// for this process alone, before that for the whole system.
+class SystemTiming : public TimingService {
  public:
-  FineTiming() = default;
-  ~FineTiming();
-  FineTiming(const FineTiming&) = delete;
-  FineTiming& operator=(const FineTiming&) = delete;
-
-  void hold(bool wanted);
-
- private:
-  bool held_ = false;
+  Clock::time_point now() override;
+  void sleepFor(Clock::duration duration) override;
+  bool beginFineTiming() override;
+  void endFineTiming() override;
 };
 
 // Sees each message the loop takes from the queue before it is dispatched;
@@ -35,8 +30,10 @@ class FineTiming {
 using PreDispatchHook = std::function<bool(void* message)>;
 
 // Runs the thread's message loop until WM_QUIT, ticking `timer` when idle and
-// offering each message to `preDispatch` first, if given. Returns the quit
-// message's exit code.
-int runMessageLoop(FrameTimer* timer, const PreDispatchHook& preDispatch = {});
+// offering each message to `preDispatch` first, if given. With
+// `fineTimingWhileTicking` the loop holds fine timing while the timer runs.
+// Returns the quit message's exit code.
+int runMessageLoop(FrameTimer* timer, const PreDispatchHook& preDispatch = {},
+                   TimingService* fineTimingWhileTicking = nullptr);
 
 }  // namespace glimmerweave::win32

@@ -1,23 +1,26 @@
 // The full-screen run's window. Creation makes the window hidden, lets the run
 // set itself up (which takes the display), then shows the window; from then on
 // the message loop forwards key presses, mouse movements and repaint requests
-// to the run, and the frame timer ticks it from the loop's idle time while the
-// application is active. The windows over the other monitors (win32_monitors)
-// are made during creation, owned by the form, and pass their input to the run
-// in the same way. Once the form is wired to its window, the system reports the
-// display's power to it (at once, then at every change) until the window goes;
-// the run is told whether anybody can see a frame. The run's exit sequence
-// closes the other windows and destroys the form's, which ends the loop.
+// to the run, and the run's frame timer ticks it from the loop's idle time. The
+// windows over the other monitors (win32_monitors) are made during creation,
+// owned by the form, and pass their input to the run in the same way. Once the
+// form is wired to its window, the system reports the display's power to it
+// (at once, then at every change) until the window goes. The run is told when
+// the application is activated or deactivated and whether anybody can see a
+// frame, and starts and stops its timer, and fine timing with it, accordingly.
+// The run's exit sequence closes the other windows and destroys the form's,
+// which ends the loop.
 #include "platform/win32/win32_full_screen.h"
 
 #include <windows.h>
 
-#include <cstring>
+#include <exception>
 #include <memory>
 
 #include "platform/win32/win32_app.h"
 #include "platform/win32/win32_diagnostics.h"
 #include "platform/win32/win32_direct_draw.h"
+#include "platform/win32/win32_display_power.h"
 #include "platform/win32/win32_frame_timer.h"
 #include "platform/win32/win32_monitors.h"
 #include "platform/win32/win32_password.h"
@@ -33,7 +36,7 @@ class FullScreenForm : public FullScreenHost {
   FullScreenForm(Fractals& fractals, HWND window)
       : window_(window),
         area_(reinterpret_cast<std::uintptr_t>(window), AreaPlacement{0, 0, 0, 0, true}),
-        run_(fractals, registry_, area_, *this),
+        run_(fractals, registry_, area_, timing_, *this),
         monitors_(reinterpret_cast<std::uintptr_t>(window),
                   MonitorWindows::Input{[this] { handle([this] { run_.FormKeyDown(); }); },
                                         [this] { handle([this] { run_.DXDrawMouseMove(); }); }}) {
@@ -42,7 +45,7 @@ class FullScreenForm : public FullScreenHost {
     area_.Display.fixedBitCount = true;
     area_.Display.fixedRatio = true;
     area_.Display.fixedSize = false;
-    timer_.OnTimer = [this] {
+    run_.timer().OnTimer = [this] {
       handle([this] { run_.DXTimerTimer(); });
       countFrame();
     };
@@ -53,13 +56,14 @@ class FullScreenForm : public FullScreenHost {
   FullScreenForm& operator=(const FullScreenForm&) = delete;
 
   FullScreenRun& run() { return run_; }
-  FrameTimer& timer() { return timer_; }
+  FrameTimer& timer() { return run_.timer(); }
   DirectDrawArea& area() { return area_; }
 
   // Runs a handler, one at a time; its error is shown in the error box.
   template <class Handler>
   void handle(Handler handler) {
-    handlers_.run(reinterpret_cast<std::uintptr_t>(window_), handler);
+    handlers_.run(reinterpret_cast<std::uintptr_t>(window_),
+                  [this, &handler] { reportingErrors(handler); });
     takeInDisplayChange();
   }
 
@@ -73,8 +77,7 @@ class FullScreenForm : public FullScreenHost {
   // From now until the window is destroyed the system reports the display's
   // power state to the window: the current one at once, then every change.
   void listenToDisplayPower() {
-    displayPower_ = RegisterPowerSettingNotification(window_, &GUID_CONSOLE_DISPLAY_STATE,
-                                                     DEVICE_NOTIFY_WINDOW_HANDLE);
+    displayPower_ = registerForDisplayPower(reinterpret_cast<std::uintptr_t>(window_));
   }
 
   // The window is being destroyed.
@@ -124,8 +127,19 @@ class FullScreenForm : public FullScreenHost {
 
  private:
   void stopListeningToDisplayPower() {
-    if (displayPower_) UnregisterPowerSettingNotification(displayPower_);
-    displayPower_ = nullptr;
+    unregisterDisplayPower(displayPower_);
+    displayPower_ = 0;
+  }
+
+  // The run shows the error, so that it gives fine timing back while the error
+  // box's own loop runs.
+  template <class Handler>
+  void reportingErrors(Handler& handler) {
+    try {
+      handler();
+    } catch (const std::exception& error) {
+      run_.reportError(error.what());
+    }
   }
 
   void takeInDisplayChange() {
@@ -133,19 +147,21 @@ class FullScreenForm : public FullScreenHost {
     // Not run while another handler is busy: the flag then stays for later.
     handlers_.run(reinterpret_cast<std::uintptr_t>(window_), [this] {
       displayChangePending_ = false;
-      run_.displayChanged();
+      auto handler = [this] { run_.displayChanged(); };
+      reportingErrors(handler);
     });
   }
 
   HWND window_;
   Win32SettingsRegistry registry_;
   DirectDrawArea area_;
+  // Before the run, which holds fine timing through it until it goes.
+  SystemTiming timing_;
   FullScreenRun run_;
   MonitorWindows monitors_;
-  FrameTimer timer_;
   FormHandlers handlers_;
   bool displayChangePending_ = false;
-  HPOWERNOTIFY displayPower_ = nullptr;
+  std::uintptr_t displayPower_ = 0;  // HPOWERNOTIFY
 };
 
 LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -160,20 +176,19 @@ LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, L
       form->handle([form] { form->run().DXDrawMouseMove(); });
       return 0;
     case WM_ACTIVATEAPP:
-      form->timer().setActive(wParam != FALSE);
+      form->run().activeChanged(wParam != FALSE);
       return 0;
     case WM_DISPLAYCHANGE:
       form->displayChanged();
       return 0;
     case WM_POWERBROADCAST:
       // Taken in at once, even while another handler waits (the password
-      // dialog): the run only notes whether later ticks are seen. A dimmed
-      // display is still seen. While it is off the timer stops too, so that
-      // the loop sleeps until a message comes instead of waking every tick.
-      if (const int state = displayPowerState(wParam, static_cast<std::intptr_t>(lParam));
-          state >= 0) {
-        form->run().displayPowerChanged(state != 0);
-        form->timer().Enabled = state != 0;
+      // dialog): the run only starts or stops its timer. The message is sent,
+      // not posted; the loop's wait wakes for it (runMessageLoop).
+      if (wParam == PBT_POWERSETTINGCHANGE) {
+        const DisplayPower power = displayPowerFrom(reinterpret_cast<const void*>(lParam));
+        if (power != DisplayPower::kNotOurs)
+          form->run().displayPowerChanged(power != DisplayPower::kOff);
       }
       return TRUE;
     case WM_ERASEBKGND:
@@ -199,17 +214,6 @@ LRESULT CALLBACK fullScreenProcedure(HWND window, UINT message, WPARAM wParam, L
 }
 
 }  // namespace
-
-int displayPowerState(std::uintptr_t event, std::intptr_t data) {
-  const auto* setting = reinterpret_cast<const POWERBROADCAST_SETTING*>(data);
-  if (event != PBT_POWERSETTINGCHANGE || !setting ||
-      !IsEqualGUID(setting->PowerSetting, GUID_CONSOLE_DISPLAY_STATE) ||
-      setting->DataLength < sizeof(DWORD))
-    return -1;
-  DWORD state = 0;
-  std::memcpy(&state, setting->Data, sizeof state);
-  return static_cast<int>(state);
-}
 
 int runFullScreen(Fractals& fractals) {
   const HINSTANCE instance = GetModuleHandleA(nullptr);
@@ -243,7 +247,7 @@ int runFullScreen(Fractals& fractals) {
   form->listenToDisplayPower();
   ShowWindow(window, SW_SHOW);
   SetForegroundWindow(window);
-  form->timer().setActive(GetForegroundWindow() == window);
+  form->run().activeChanged(GetForegroundWindow() == window);
   return runMessageLoop(&form->timer());
 }
 

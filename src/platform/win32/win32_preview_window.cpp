@@ -1,29 +1,25 @@
 // The preview's flow: RunPreview reads the parent's handle and size, creates
 // the preview window (a disabled child filling the parent, or without a handle
 // an ownerless top-most window; a handle that names no window ends the mode at
-// once), sets the engine up and starts the
-// repaint thread. That thread fixes the frame size once, shows the window and
-// then invalidates it every 40 ms (on a fixed grid, with Windows held to 1 ms
-// timing meanwhile, so that the system timer's coarse beat does not stretch
-// the period) until the quit flag is set; every WM_PAINT
-// on the user-interface thread computes one frame and draws it unscaled with a
-// white one-pixel border. The mode ends when the window is destroyed, or when
-// the thread, told to quit by a key press the exit check allowed, posts
-// WM_DESTROY.
+// once), sets the engine up and starts the repaint thread. That thread fixes
+// the frame size once, shows the window and then invalidates it every 40 ms (on
+// a fixed grid, which keeps that average without fine timing:
+// runPreviewRepaints) until the quit flag is set; every WM_PAINT on the
+// user-interface thread computes one frame and draws it unscaled with a white
+// one-pixel border. The mode ends when the window is destroyed, or when the
+// thread, told to quit by a key press the exit check allowed, posts WM_DESTROY.
 #include "platform/win32/win32_preview_window.h"
 
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 
 #include "platform/win32/win32_diagnostics.h"
 #include "platform/win32/win32_frame_image.h"
 #include "platform/win32/win32_frame_timer.h"
 #include "platform/win32/win32_password.h"
 #include "presentation/frame_image.h"
-#include "presentation/tick_schedule.h"
 #include "windows_modes/preview.h"
 
 namespace glimmerweave::win32 {
@@ -33,7 +29,6 @@ namespace {
 // The size the ownerless window gets when there is no parent to fill.
 constexpr int kOwnerlessWidth = 320;
 constexpr int kOwnerlessHeight = 240;
-constexpr std::chrono::milliseconds kRepaintInterval{40};
 
 struct PreviewState {
   Fractals* fractals = nullptr;
@@ -45,6 +40,17 @@ struct PreviewState {
 };
 
 PreviewState* previewState = nullptr;
+
+// The window and the quit flag, as the repaint thread sees them.
+class PreviewRepaints : public PreviewRepaintTarget {
+ public:
+  explicit PreviewRepaints(PreviewState& state) : state_(state) {}
+  void invalidate() override { InvalidateRect(state_.PreviewWindow, nullptr, FALSE); }
+  bool quitRequested() override { return state_.PreviewQuit.load(); }
+
+ private:
+  PreviewState& state_;
+};
 
 void PaintPreview(HWND window) {
   PreviewState& state = *previewState;
@@ -106,19 +112,9 @@ DWORD WINAPI RepaintThread(void*) {
   state.frameHeight.store(height, std::memory_order_release);
   ShowWindow(state.PreviewWindow, SW_SHOW);
   UpdateWindow(state.PreviewWindow);
-  FineTiming fineTiming;
-  fineTiming.hold(true);
-  TickSchedule schedule(kRepaintInterval);
-  schedule.start(TickSchedule::Clock::now());
-  do {
-    if (const auto now = TickSchedule::Clock::now(); schedule.isDue(now)) {
-      schedule.tickStarted(now);
-      InvalidateRect(state.PreviewWindow, nullptr, FALSE);
-    }
-    const auto wait =
-        std::chrono::ceil<std::chrono::milliseconds>(schedule.untilDue(TickSchedule::Clock::now()));
-    Sleep(static_cast<DWORD>(wait.count()));
-  } while (!state.PreviewQuit.load());
+  SystemTiming timing;
+  PreviewRepaints repaints(state);
+  runPreviewRepaints(timing, repaints);
   PostMessageA(state.PreviewWindow, WM_DESTROY, 0, 0);
   return 0;
 }

@@ -421,9 +421,10 @@ int runSettingsDialog(Fractals& fractals) {
   form->handle([&] { form->dialog().FormCreate(); });
   SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form.get()));
   form->showCentred();
-  return runMessageLoop(&form->timer(), [&form](void* message) {
-    return form->preDispatch(*static_cast<MSG*>(message));
-  });
+  SystemTiming timing;
+  return runMessageLoop(
+      &form->timer(),
+      [&form](void* message) { return form->preDispatch(*static_cast<MSG*>(message)); }, &timing);
 }
 
 }  // namespace glimmerweave::win32
