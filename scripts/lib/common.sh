@@ -30,10 +30,12 @@ project_version() {
   sed -n 's/^project(Glimmerweave VERSION \([0-9.]*\) .*/\1/p' "$GLIMMERWEAVE_ROOT/CMakeLists.txt"
 }
 
-# What building the Debian package needs: its Build-Depends (debian/control), debhelper
-# and lintian.
+# What building the Debian package needs: its Build-Depends (debian/control), debhelper;
+# and checking it: lintian, desktop-file-validate, and what its autopkgtests depend on
+# (debian/tests/control).
 GLIMMERWEAVE_PACKAGES_DEB=(dpkg-dev debhelper lintian cmake ninja-build g++ googletest
-  libpng-dev libx11-dev libxext-dev libxrender-dev libwayland-dev libwayland-bin wayland-protocols pkgconf)
+  libpng-dev libx11-dev libxext-dev libxrender-dev libwayland-dev libwayland-bin wayland-protocols pkgconf
+  desktop-file-utils netpbm x11-apps xauth xvfb)
 
 # Prints a heading that stands out in a long log.
 section() {
