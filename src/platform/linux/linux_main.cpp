@@ -6,15 +6,20 @@
 // front-end ends its run when a signal is waiting, without taking it; after
 // the cleaning up, the entry takes it and the process ends by that signal, as
 // xscreensaver expects of its programs (a signal that came during the set-up,
-// or even during -help, ends it the same way).
+// or even during -help, ends it the same way). A signal that no loop answers
+// at once, because the program waits on a display that does not answer, ends
+// the process all the same (endBySignalsUnanswered).
+#include <poll.h>
 #include <signal.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "native_program/native_main.h"
@@ -61,6 +66,26 @@ void endBySignalWaiting(int signals) {
   std::_Exit(128 + number);  // not reached
 }
 
+// How long a signal may wait for the front-end's loop to answer it.
+constexpr auto kSignalGrace = std::chrono::milliseconds(50);
+
+// The front-ends answer the ending signals in their loops, cleaning up before the
+// process ends by the signal; but a display that does not answer (a connection
+// that is never accepted, a round trip to a stopped server) holds the program
+// elsewhere. A thread of its own then ends the process by the signal itself, once
+// it has waited kSignalGrace: nothing the program holds outlives it (the server
+// drops the connection's windows, the shared memory was marked for removal).
+void endBySignalsUnanswered(int signals) {
+  std::thread([signals] {
+    pollfd waiting{signals, POLLIN, 0};
+    for (;;) {
+      if (poll(&waiting, 1, -1) <= 0) continue;
+      std::this_thread::sleep_for(kSignalGrace);
+      endBySignalWaiting(signals);
+    }
+  }).detach();
+}
+
 }  // namespace
 }  // namespace glimmerweave
 
@@ -71,6 +96,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "glimmerweave: cannot receive signals through a signalfd\n");
     return kExitCannotDraw;
   }
+  endBySignalsUnanswered(signals);
   DisplayEnvironment environment;
   environment.display = std::getenv("DISPLAY");
   environment.xscreensaverWindow = std::getenv("XSCREENSAVER_WINDOW");

@@ -26,6 +26,7 @@
 
 #include <fractional-scale-v1-client-protocol.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <viewporter-client-protocol.h>
 #include <wayland-client.h>
@@ -751,13 +752,45 @@ class Screen final : public HackScreen {
   bool prepared_ = false;
 };
 
+// What is wrong with $WAYLAND_SOCKET, which must name an open socket by its
+// number; empty when nothing is.
+std::string socketProblem(const char* value) {
+  char* end = nullptr;
+  errno = 0;
+  const long number = std::strtol(value, &end, 10);
+  if (end == value || *end != '\0' || errno != 0 || number < 0 || number > INT_MAX)
+    return "that is not a descriptor's number";
+  struct stat status {};
+  if (fstat(static_cast<int>(number), &status) != 0)
+    return std::string("descriptor ") + value + " is not open";
+  if (!S_ISSOCK(status.st_mode)) {
+    const char* what = S_ISFIFO(status.st_mode)   ? "a pipe"
+                       : S_ISREG(status.st_mode) ? "a file"
+                       : S_ISCHR(status.st_mode) ? "a device"
+                                                 : "not a socket";
+    return std::string("descriptor ") + value + " is " + what + ", not a socket";
+  }
+  return {};
+}
+
 // Binds the globals, learns the outputs and makes the surfaces; false with the
 // run ended (and why) when the compositor lacks what the role needs.
 bool setUp(Run& run) {
   run.registry = wl_display_get_registry(run.display);
   wl_registry_add_listener(run.registry, &kRegistryListener, &run);
-  // The globals, then what the outputs and the seat tell of themselves.
-  if (wl_display_roundtrip(run.display) < 0 || wl_display_roundtrip(run.display) < 0) {
+  // The globals, then what the outputs and the seat tell of themselves. A
+  // connection that fails before the first answer never reached a compositor
+  // (a closed socket, or one that is no compositor's), and another display
+  // system may be tried.
+  if (wl_display_roundtrip(run.display) < 0) {
+    connectionLost(run);
+    if (run.outcome.status == kExitOk)
+      run.outcome = {false, kExitCannotDraw,
+                     std::string("the connection closed before the compositor answered: ") +
+                         std::strerror(wl_display_get_error(run.display))};
+    return false;
+  }
+  if (wl_display_roundtrip(run.display) < 0) {
     connectionLost(run);
     return false;
   }
@@ -799,23 +832,37 @@ FrontEndOutcome runOnWayland(const HackOptions& options, int signals) {
       *pluginOutput)
     run->outputName = pluginOutput;
   const char* socket = std::getenv("WAYLAND_SOCKET");
-  run->exactConfigureSize = socket && *socket && options.role == WaylandRole::Background;
-
-  run->display = wl_display_connect(nullptr);
-  if (!run->display) {
-    const char* name = std::getenv("WAYLAND_DISPLAY");
-    std::string what = socket && *socket ? std::string("the descriptor WAYLAND_SOCKET=") + socket
-                       : name && *name   ? std::string("WAYLAND_DISPLAY=") + name
-                                         : std::string("WAYLAND_DISPLAY is not set");
-    return {false, kExitCannotDraw,
-            "cannot connect to a compositor (" + what + "): " + std::strerror(errno)};
+  // An empty one names nothing; libwayland would fail on it rather than take
+  // WAYLAND_DISPLAY.
+  if (socket && !*socket) {
+    unsetenv("WAYLAND_SOCKET");
+    socket = nullptr;
   }
+  run->exactConfigureSize = socket && options.role == WaylandRole::Background;
+  const char* name = std::getenv("WAYLAND_DISPLAY");
+  const std::string where = socket        ? std::string("WAYLAND_SOCKET=") + socket
+                            : name && *name ? std::string("WAYLAND_DISPLAY=") + name
+                                            : std::string("WAYLAND_DISPLAY is not set");
+  if (socket) {
+    if (const std::string problem = socketProblem(socket); !problem.empty())
+      return {false, kExitCannotDraw, "cannot connect to a compositor (" + where + "): " + problem};
+  }
+
+  errno = 0;
+  run->display = wl_display_connect(nullptr);
+  if (!run->display)
+    return {false, kExitCannotDraw,
+            "cannot connect to a compositor (" + where +
+                "): " + (errno ? std::strerror(errno) : "libwayland gave no reason")};
 
   // Made after the connection, and gone after it: a frame it is computing when
   // the run ends is abandoned once the picture has gone.
   HackAnimation animation(options);
   run->pool = &animation.pool();
-  if (setUp(*run)) {
+  if (!setUp(*run)) {
+    if (!run->outcome.reached)
+      run->outcome.error = "cannot reach a compositor (" + where + "): " + run->outcome.error;
+  } else {
     Screen screen(*run);
     // A signal ends the run; the entry reads which, after the cleaning up.
     if (animation.run(screen, signals)) run->end(kExitOk);

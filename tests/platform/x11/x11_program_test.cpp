@@ -4,15 +4,21 @@
 // server without RENDER, and a run under the real xscreensaver daemon.
 // Nothing here reads the shared display's pixels, so these cases may run
 // beside others; the ones that do are in x11_screen_test.cpp.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <thread>
 
 #include "x11_test_support.h"
@@ -288,6 +294,101 @@ TEST(Ending, ASignalAtAnyMomentOfTheStartEndsItBySignalAfterCleaningUp) {
         waitUntil([&] { return sharedMemorySegmentsOf(program.pid()) == 0; }, milliseconds(10000)))
         << "a segment left after " << strsignal(number) << " at " << delay << " ms";
   }
+}
+
+// A display that never answers holds the program where no loop reads the
+// signals: an X server that accepts the connection and sends nothing, a
+// compositor likewise, and a server stopped while the program runs on it.
+enum class Silent { XServer, Compositor, StoppedXServer };
+class SilentDisplay : public ::testing::TestWithParam<Silent> {};
+
+TEST_P(SilentDisplay, SigtermEndsItAllTheSame) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  const Silent silent = GetParam();
+  std::vector<std::string> argv = {programPath(), "-window", "-detail", "0"};
+  std::vector<std::string> set;
+  // A listening socket that never accepts: the connection is made, and nothing
+  // is ever read or written on it.
+  const int listener = socket(silent == Silent::Compositor ? AF_UNIX : AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  std::optional<PrivateServer> server;
+  std::string runtimeFolder;
+  if (silent == Silent::XServer) {
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int number = 90;
+    for (; number < 200; ++number) {
+      address.sin_port = htons(static_cast<std::uint16_t>(6000 + number));
+      if (bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) break;
+    }
+    argv.insert(argv.end(), {"-display", "127.0.0.1:" + std::to_string(number)});
+  } else if (silent == Silent::Compositor) {
+    // A short path: a socket's name has room for 107 bytes.
+    char runtime[] = "/tmp/glimmerweave-silent-XXXXXX";
+    ASSERT_NE(mkdtemp(runtime), nullptr);
+    runtimeFolder = runtime;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s/silent", runtime);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    argv.push_back("-wayland");
+    set = {std::string("XDG_RUNTIME_DIR=") + runtime, "WAYLAND_DISPLAY=silent"};
+  } else {
+    server.emplace("640x480x24", std::vector<std::string>{}, folder);
+    ASSERT_TRUE(server->started());
+    argv.insert(argv.end(), {"-display", server->display()});
+  }
+  ASSERT_EQ(listen(listener, 4), 0);
+  Child program(argv, set, {}, folder);
+  std::this_thread::sleep_for(milliseconds(500));
+  ASSERT_TRUE(program.running()) << program.errors();
+  if (server) server->hold(true);
+  EXPECT_TRUE(diesOf(program, SIGTERM));
+  if (server) server->hold(false);
+  close(listener);
+  if (!runtimeFolder.empty()) fs::remove_all(runtimeFolder);
+}
+
+std::string silentName(const ::testing::TestParamInfo<Silent>& silent) {
+  constexpr const char* kNames[] = {"XServer", "Compositor", "StoppedXServer"};
+  return kNames[static_cast<int>(silent.param)];
+}
+
+INSTANTIATE_TEST_SUITE_P(Ending, SilentDisplay,
+                         ::testing::Values(Silent::XServer, Silent::Compositor,
+                                           Silent::StoppedXServer),
+                         silentName);
+
+// What WAYLAND_SOCKET names must be a connected socket. Anything else is
+// reported, with status 1, where Wayland alone will do (-background); else X
+// serves instead, as when no compositor can be reached.
+TEST(WaylandSocket, ABrokenOneIsReportedOrXServesInstead) {
+  ASSERT_TRUE(displayGiven());
+  const std::string folder = caseFolder();
+  // Each row: WAYLAND_SOCKET, and what the shell gives the program as that descriptor.
+  const std::pair<const char*, const char*> rows[] = {
+      {"abc", ""}, {"9", ""}, {"3", "3</dev/null"}};
+  for (const auto& [socketNumber, redirection] : rows) {
+    const std::string command = std::string("exec \"$0\" -background ") + redirection;
+    const Outcome outcome =
+        runCommand({"sh", "-c", command, programPath()}, folder, milliseconds(10000),
+                   {std::string("WAYLAND_SOCKET=") + socketNumber});
+    EXPECT_EQ(outcome.status, 1) << socketNumber << ": " << outcome.errors;
+    EXPECT_NE(outcome.errors.find(std::string("(WAYLAND_SOCKET=") + socketNumber + "): "),
+              std::string::npos)
+        << outcome.errors;
+  }
+  // A pipe in its place, and a window, which X can show.
+  const Outcome piped = runCommand({"sh", "-c", "true | exec \"$0\" -background", programPath()},
+                                   folder, milliseconds(10000), {"WAYLAND_SOCKET=0"});
+  EXPECT_EQ(piped.status, 1);
+  EXPECT_NE(piped.errors.find("is a pipe, not a socket"), std::string::npos) << piped.errors;
+  Child window({programPath(), "-window", "-detail", "0"}, {"WAYLAND_SOCKET=abc"}, {}, folder);
+  std::this_thread::sleep_for(milliseconds(500));
+  EXPECT_TRUE(window.running()) << window.errors();
+  EXPECT_TRUE(diesOf(window, SIGTERM));
 }
 
 TEST(Ending, TheXConnectionClosingEndsIt) {
