@@ -178,6 +178,7 @@ const char* hackUsage() {
 HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
   HackCommand command;
   HackOptions& options = command.options;
+  std::string role;  // the first of -window, -saver and -background, as written
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     // The option as written (for messages), its bare name and a value after '='.
     std::string written = arguments[i];
@@ -204,6 +205,14 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
     if (help || name == "version" || flag) {
       if (value) return failure(written + " takes no value");
       if (flag) {
+        // What the program is: one of -window, -saver and -background.
+        if (name == "window" || name == "saver" || name == "background") {
+          if (!role.empty() && role.substr(role.find_first_not_of('-')) != name)
+            return failure(role + " and " + written +
+                           " ask for two things at once: give one of -window, -saver and "
+                           "-background");
+          role = written;
+        }
         flag->set(options);
         noteOnlyFor(flag->only, written, options);
         continue;

@@ -111,6 +111,11 @@ TEST(HackOptions, UnknownOptionsAndStrayArgumentsAreRefused) {
   EXPECT_EQ(refused({"-"}), "unknown option '-' (-help lists the options)");
   EXPECT_EQ(refused({"---speed", "3"}), "unknown option '---speed' (-help lists the options)");
   EXPECT_EQ(refused({"speed"}), "unexpected argument 'speed' (-help lists the options)");
+  EXPECT_EQ(refused({"-saver", "--background"}),
+            "-saver and --background ask for two things at once: give one of -window, -saver "
+            "and -background");
+  EXPECT_NE(refused({"-window", "-saver"}).find("two things at once"), std::string::npos);
+  EXPECT_EQ(parseHackCommand({"-saver", "--saver"}).kind, HackCommand::Kind::Run);
 }
 
 TEST(HackOptions, NoOptionWithoutAValueTakesOneAfterEquals) {

@@ -4,8 +4,10 @@
 // descriptor swaylock-plugin passes, before $WAYLAND_DISPLAY), binds the globals
 // and learns the outputs in two round trips, and makes its surfaces: for -saver
 // and -background one layer surface per output (or the one -output or
-// $SWAYLOCK_PLUGIN_OUTPUT_NAME names), made again for an output that appears
-// later and dropped with one that goes; for -window one xdg-shell toplevel. The
+// $SWAYLOCK_PLUGIN_OUTPUT_NAME names; a name no output has ends the run),
+// made again for an output that appears later and dropped with one that goes,
+// and for -saver where the compositor has no layer shell (GNOME, Weston) a
+// full-screen xdg-shell toplevel per output instead; for -window one toplevel. The
 // animation (HackAnimation) then runs its loop over the connection, which this
 // file translates for it (HackScreen). A surface is waiting once it is
 // configured and the compositor has answered its last frame callback; while
@@ -284,7 +286,7 @@ void preferredScale(void* data, wp_fractional_scale_v1* /*fractional*/, std::uin
 }
 
 const wp_fractional_scale_v1_listener kFractionalScaleListener = {.preferred_scale =
-                                                                       preferredScale};
+                                                                      preferredScale};
 
 void layerConfigure(void* data, zwlr_layer_surface_v1* layer, std::uint32_t serial,
                     std::uint32_t width, std::uint32_t height) {
@@ -392,24 +394,37 @@ bool wanted(const Run& run, const Output& output) {
   return run.outputName.empty() || output.name == run.outputName;
 }
 
-void makeWindow(Run& run) {
-  auto s = makeSurface(run, nullptr);
+// An xdg-shell toplevel: -window's, or, where the compositor has no layer
+// shell, -saver's on one output, full-screen there.
+std::unique_ptr<Surface> makeToplevel(Run& run, Output* output) {
+  auto s = makeSurface(run, output);
   s->xdgSurface = xdg_wm_base_get_xdg_surface(run.wmBase, s->surface);
   xdg_surface_add_listener(s->xdgSurface, &kXdgSurfaceListener, s.get());
   s->toplevel = xdg_surface_get_toplevel(s->xdgSurface);
   xdg_toplevel_add_listener(s->toplevel, &kToplevelListener, s.get());
   xdg_toplevel_set_title(s->toplevel, kTitle);
   xdg_toplevel_set_app_id(s->toplevel, kAppId);
-  if (run.options.fullscreen) {
+  if (output) {
+    xdg_toplevel_set_fullscreen(s->toplevel, output->output);
+  } else if (run.options.fullscreen) {
     wl_output* on = nullptr;
-    for (auto& output : run.outputs)
-      if (!run.outputName.empty() && output->name == run.outputName) on = output->output;
+    for (auto& each : run.outputs)
+      if (!run.outputName.empty() && each->name == run.outputName) on = each->output;
     xdg_toplevel_set_fullscreen(s->toplevel, on);
   }
   s->width = kWindowWidth;
   s->height = kWindowHeight;
   wl_surface_commit(s->surface);
-  run.window = std::move(s);
+  return s;
+}
+
+// -saver's or -background's surface on one output: a layer surface, or -saver's
+// full-screen toplevel where there is no layer shell.
+void makeOutputSurface(Run& run, Output& output) {
+  if (run.layerShell)
+    makeLayerSurface(run, output);
+  else
+    output.surface = makeToplevel(run, &output);
 }
 
 // ---------------------------------------------------------------------------
@@ -425,7 +440,7 @@ void outputDone(void* data, wl_output* /*output*/) {
   Run& run = *output->run;
   if (run.surfacesMade && run.options.role != WaylandRole::Window && !output->surface &&
       wanted(run, *output))
-    makeLayerSurface(run, *output);
+    makeOutputSurface(run, *output);
 }
 
 void outputScale(void* data, wl_output* /*output*/, std::int32_t factor) {
@@ -764,7 +779,7 @@ std::string socketProblem(const char* value) {
   if (fstat(static_cast<int>(number), &status) != 0)
     return std::string("descriptor ") + value + " is not open";
   if (!S_ISSOCK(status.st_mode)) {
-    const char* what = S_ISFIFO(status.st_mode)   ? "a pipe"
+    const char* what = S_ISFIFO(status.st_mode)  ? "a pipe"
                        : S_ISREG(status.st_mode) ? "a file"
                        : S_ISCHR(status.st_mode) ? "a device"
                                                  : "not a socket";
@@ -798,22 +813,34 @@ bool setUp(Run& run) {
     run.end(kExitCannotDraw, "the compositor offers no wl_compositor (version 4) or no wl_shm");
     return false;
   }
+  if (!run.outputName.empty() &&
+      std::none_of(run.outputs.begin(), run.outputs.end(),
+                   [&](const auto& output) { return output->name == run.outputName; })) {
+    std::string names;
+    for (const auto& output : run.outputs)
+      if (!output->name.empty()) names += (names.empty() ? "" : ", ") + output->name;
+    run.end(kExitCannotDraw,
+            "no output is named '" + run.outputName + "' (" +
+                (names.empty() ? std::string("the compositor names none") : "there are: " + names) +
+                ")");
+    return false;
+  }
+  const bool background = run.options.role == WaylandRole::Background;
+  if (!run.wmBase && (run.options.role == WaylandRole::Window || !run.layerShell)) {
+    run.end(kExitCannotDraw, "the compositor offers no xdg_wm_base (xdg-shell) for a window");
+    return false;
+  }
+  if (background && !run.layerShell) {
+    run.end(kExitCannotDraw,
+            "the compositor has no layer shell (zwlr_layer_shell_v1), which -background "
+            "needs; -window and -saver work on every compositor");
+    return false;
+  }
   if (run.options.role == WaylandRole::Window) {
-    if (!run.wmBase) {
-      run.end(kExitCannotDraw, "the compositor offers no xdg_wm_base (xdg-shell) for a window");
-      return false;
-    }
-    makeWindow(run);
+    run.window = makeToplevel(run, nullptr);
   } else {
-    if (!run.layerShell) {
-      run.end(kExitCannotDraw,
-              std::string("the compositor has no layer shell (zwlr_layer_shell_v1), which ") +
-                  (run.options.role == WaylandRole::Saver ? "-saver" : "-background") +
-                  " needs; -window works on every compositor");
-      return false;
-    }
     for (auto& output : run.outputs)
-      if (output->described && wanted(run, *output)) makeLayerSurface(run, *output);
+      if (output->described && wanted(run, *output)) makeOutputSurface(run, *output);
   }
   run.surfacesMade = true;
   return true;
@@ -840,7 +867,7 @@ FrontEndOutcome runOnWayland(const HackOptions& options, int signals) {
   }
   run->exactConfigureSize = socket && options.role == WaylandRole::Background;
   const char* name = std::getenv("WAYLAND_DISPLAY");
-  const std::string where = socket        ? std::string("WAYLAND_SOCKET=") + socket
+  const std::string where = socket          ? std::string("WAYLAND_SOCKET=") + socket
                             : name && *name ? std::string("WAYLAND_DISPLAY=") + name
                                             : std::string("WAYLAND_DISPLAY is not set");
   if (socket) {

@@ -174,8 +174,7 @@ bool Screen::setUp(HackAnimation& animation, const HackOptions& options, ErrorTr
   int errorBase = 0;
   int opcode = 0;
   dpms_ = XQueryExtension(display_, "DPMS", &opcode, &event, &errorBase) == True &&
-          DPMSQueryExtension(display_, &event, &errorBase) == True &&
-          DPMSCapable(display_) == True;
+          DPMSQueryExtension(display_, &event, &errorBase) == True && DPMSCapable(display_) == True;
 
   AreaWindow area;
   area.display = display_;
@@ -210,8 +209,7 @@ void Screen::handleEvent(XEvent& event) {
       return;
     }
     if (event.type == ClientMessage && event.xclient.window == window_ &&
-        event.xclient.format == 32 &&
-        static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) {
+        event.xclient.format == 32 && static_cast<Atom>(event.xclient.data.l[0]) == deleteWindow_) {
       running_ = false;
       return;
     }

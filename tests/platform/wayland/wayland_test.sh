@@ -166,6 +166,20 @@ case "$case_name" in
     ;;
 
   ends_cleanly)
+    # A name that no output has ends every role at once, naming the outputs there are.
+    for role in -saver -background "-window -fullscreen"; do
+      # shellcheck disable=SC2086  # the role's words are separate arguments
+      wayland_session_run "$program" $role -output NONE >"$case_dir/program.log" 2>&1 &
+      runner=$! waited=0
+      while kill -0 "$runner" 2>/dev/null; do
+        ((waited++ < 100)) || fail "$role -output NONE still runs after 5 s"
+        sleep 0.05
+      done
+      wait "$runner"
+      status=$?
+      ((status == 1)) && grep -q "no output is named 'NONE' (there are: HEADLESS-1, HEADLESS-2)" \
+        "$case_dir/program.log" || fail "$role -output NONE gave status $status"
+    done
     # SIGTERM, then the compositor's end: SIGTERM kills it after its cleaning up (bash's
     # 143 is death by SIGTERM; runuser passes it on), the compositor's end gives status 0,
     # and neither leaves anything behind in the runtime folder or in shared memory.
@@ -197,17 +211,30 @@ case "$case_name" in
     ;;
 
   weston_window)
-    # Weston has no layer shell: -saver says so; the window animates.
-    wayland_session_run "$program" -saver >"$case_dir/program.log" 2>&1
+    # Weston has no layer shell: -background says so; -saver covers the output with a
+    # full-screen window of the exact frame; the window animates.
+    wayland_session_run "$program" -background >"$case_dir/program.log" 2>&1
     status=$?
     ((status == 1)) && grep -q "layer shell" "$case_dir/program.log" ||
-      fail "-saver without a layer shell gave status $status"
+      fail "-background without a layer shell gave status $status"
+    weston_shot() {
+      (cd "$WAYLAND_SESSION_RUNTIME" && rm -f wayland-screenshot-*.png &&
+        wayland_session_run weston-screenshooter >/dev/null 2>&1 &&
+        cp wayland-screenshot-*.png "$case_dir/$1.png") || fail "no screenshot"
+    }
+    render 22
+    start_program "$program" -saver -algorithm 22 "${still[@]}"
+    for try in 1 2 3 4 5 6 7 8 9 10; do
+      sleep 0.5
+      weston_shot saver
+      "$compare" "$case_dir/frame-22.png" "$case_dir/saver.png" >/dev/null 2>&1 && break
+      ((try < 10)) || fail "-saver does not cover the output with its frame (see $case_dir)"
+    done
+    stop_child
     start_program "$program" -window -fullscreen -detail 10 -speed 10 -algorithm 22
     for shot in 1 2; do
       sleep 1
-      (cd "$WAYLAND_SESSION_RUNTIME" && rm -f wayland-screenshot-*.png &&
-        wayland_session_run weston-screenshooter >/dev/null 2>&1 &&
-        cp wayland-screenshot-*.png "$case_dir/window-$shot.png") || fail "no screenshot"
+      weston_shot "window-$shot"
     done
     ! cmp -s "$case_dir/window-1.png" "$case_dir/window-2.png" || fail "the window does not animate"
     ;;

@@ -368,8 +368,7 @@ TEST(WaylandSocket, ABrokenOneIsReportedOrXServesInstead) {
   ASSERT_TRUE(displayGiven());
   const std::string folder = caseFolder();
   // Each row: WAYLAND_SOCKET, and what the shell gives the program as that descriptor.
-  const std::pair<const char*, const char*> rows[] = {
-      {"abc", ""}, {"9", ""}, {"3", "3</dev/null"}};
+  const std::pair<const char*, const char*> rows[] = {{"abc", ""}, {"9", ""}, {"3", "3</dev/null"}};
   for (const auto& [socketNumber, redirection] : rows) {
     const std::string command = std::string("exec \"$0\" -background ") + redirection;
     const Outcome outcome =

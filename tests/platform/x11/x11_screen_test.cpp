@@ -312,8 +312,14 @@ TEST(Ticking, TheAnimationAdvancesOneTickEvery40Ms) {
 // from before the start), by a window over the whole root that it draws on, or
 // by turning the monitor off, the program computes no frame, so the animation
 // stands still; seen again, it computes and shows frames again.
-enum class HiddenBy { Unmapping, UnmappingAnAncestor, Covering, CoveredAtTheStart, CoveringTheRoot,
-                      MonitorOff };
+enum class HiddenBy {
+  Unmapping,
+  UnmappingAnAncestor,
+  Covering,
+  CoveredAtTheStart,
+  CoveringTheRoot,
+  MonitorOff
+};
 class Hidden : public ::testing::TestWithParam<HiddenBy> {};
 
 TEST_P(Hidden, NoFrameIsComputedUntilTheWindowIsSeenAgain) {
@@ -386,8 +392,8 @@ TEST_P(Hidden, NoFrameIsComputedUntilTheWindowIsSeenAgain) {
 }
 
 std::string hiddenName(const ::testing::TestParamInfo<HiddenBy>& by) {
-  constexpr const char* kNames[] = {"Unmapped", "AncestorUnmapped", "Covered",
-                                    "CoveredAtTheStart", "RootCovered", "MonitorOff"};
+  constexpr const char* kNames[] = {"Unmapped",          "AncestorUnmapped", "Covered",
+                                    "CoveredAtTheStart", "RootCovered",      "MonitorOff"};
   return kNames[static_cast<int>(by.param)];
 }
 
