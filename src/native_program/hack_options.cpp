@@ -46,6 +46,9 @@ constexpr const char* kUsage =
     "                   -background: $SWAYLOCK_PLUGIN_OUTPUT_NAME, else every output),\n"
     "                   or the output that -fullscreen fills\n"
     "  -fullscreen      the window asks for its whole output\n"
+    "  -idle SECONDS    with -saver: stay, computing nothing, until the session has been\n"
+    "                   idle SECONDS (1..86400); then cover every output as -saver does\n"
+    "                   until input, and wait again. One such saver per session\n"
     "\n"
     "  -help            show this text\n"
     "  -version         show the version\n"
@@ -76,6 +79,7 @@ const IntegerOption kIntegerOptions[] = {
     {"brightness", &HackOptions::brightness, 1, 100},
     {"algorithm", &HackOptions::algorithm, 0, 34},
     {"detail", &HackOptions::detail, 0, 10},
+    {"idle", &HackOptions::idleSeconds, 1, 86400},
 };
 
 // An option that takes a finite decimal number.
@@ -164,6 +168,8 @@ std::string conflictOf(const HackOptions& options) {
     return wayland + " is an option for Wayland, not for X, which -x11 chooses";
   if (!x.empty() && options.system == kWayland)
     return x + " is an option for X, not for Wayland, which -wayland chooses";
+  if (options.idleSeconds > 0 && options.role != WaylandRole::Saver)
+    return "-idle makes -saver resident, and -saver is not given";
   if (!options.output.empty() && options.role == WaylandRole::Window && !options.fullscreen)
     return "-output names the output of -saver, -background or -fullscreen, and none is given";
   return {};
@@ -271,7 +277,7 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
       (name == "output" ? options.output : options.display) = *value;
     }
     if (name == "window-id" || name == "display") noteOnlyFor(kX, written, options);
-    if (name == "output") noteOnlyFor(kWayland, written, options);
+    if (name == "output" || name == "idle") noteOnlyFor(kWayland, written, options);
   }
   if (std::string conflict = conflictOf(options); !conflict.empty())
     return failure(std::move(conflict));

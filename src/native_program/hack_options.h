@@ -48,9 +48,12 @@ struct HackOptions {
   WaylandRole role = WaylandRole::Window;
   bool fullscreen = false;  // -fullscreen: the window asks for its whole output
   std::string output;       // -output NAME: -saver, -background or -fullscreen on that output
+  // -idle SECONDS with -saver: a resident saver that covers the outputs once the
+  // session has been idle so long, and waits again when input ends the cover; 0: none.
+  std::int32_t idleSeconds = 0;
   // The first option given that only X takes (-root, -window-id, -display,
   // -no-shm), and the first that only Wayland takes (-saver, -background,
-  // -output, -fullscreen), as written; empty when none was.
+  // -output, -fullscreen, -idle), as written; empty when none was.
   std::string xOption;
   std::string waylandOption;
 };

@@ -116,6 +116,7 @@ TEST(HackOptions, UnknownOptionsAndStrayArgumentsAreRefused) {
             "and -background");
   EXPECT_NE(refused({"-window", "-saver"}).find("two things at once"), std::string::npos);
   EXPECT_EQ(parseHackCommand({"-saver", "--saver"}).kind, HackCommand::Kind::Run);
+  EXPECT_EQ(refused({"-idle", "60"}), "-idle makes -saver resident, and -saver is not given");
 }
 
 TEST(HackOptions, NoOptionWithoutAValueTakesOneAfterEquals) {

@@ -68,6 +68,7 @@ std::vector<std::pair<DisplaySystem, std::vector<std::string>>> optionsOfOneSyst
       words >> option >> value;
       std::vector<std::string> arguments{option};
       if (value == "NAME" || value == "ID") arguments.push_back("7");
+      if (value == "SECONDS") arguments.insert(arguments.end(), {"60", "-saver"});
       if (section == kWayland) arguments.push_back("-fullscreen");
       found.emplace_back(section, arguments);
     }
@@ -79,7 +80,7 @@ TEST(DisplaySystemChoice, AnOptionOfOneSystemChoosesItAloneAndTheOtherRefusesIt)
   DisplayEnvironment wayland;
   wayland.waylandDisplay = "wayland-0";
   const auto options = optionsOfOneSystem();
-  ASSERT_EQ(options.size(), 8u);
+  ASSERT_EQ(options.size(), 9u);
   for (const auto& [system, arguments] : options) {
     const std::string& option = arguments[0];
     const HackCommand command = parseHackCommand(arguments);
