@@ -33,8 +33,9 @@ HackAnimation::HackAnimation(const HackOptions& options)
   image_.setSize(fractals_->FrameWidth, fractals_->FrameHeight);
   // An arithmetic error ends the frame at the failing pixel; the partial frame
   // is shown like any other and the next tick goes on.
-  Fractals* fractals = fractals_.get();
-  frames_ = std::make_unique<FrameThread>([fractals] { ComputeFrame(*fractals); });
+  frames_ = std::make_unique<FrameThread>([this] {
+    frameAbandoned_.store(ComputeFrame(*fractals_).abandoned, std::memory_order_relaxed);
+  });
 }
 
 HackAnimation::~HackAnimation() {
@@ -59,6 +60,9 @@ void HackAnimation::beginFrame(Clock::time_point due) {
 void HackAnimation::frameDone(HackScreen& screen) {
   frames_->collect();
   if (frames_->busy()) return;
+  abandon_.store(false, std::memory_order_relaxed);
+  // Given up part-way: its tick was undone, and there is nothing to show.
+  if (frameAbandoned_.load(std::memory_order_relaxed)) return;
   CopyPlanesToImage(fractals_->planes, image_, 0);
   if (fps_) drawFrameText(image_, meter_.text());
   if (screen.show(image_) && fps_)
@@ -84,6 +88,8 @@ bool HackAnimation::run(HackScreen& screen, int signals) {
     if (wanted && !animating) schedule_.start(now);
     animating = wanted;
     const bool busy = frames_->busy();
+    // No one waits for the frame being computed any more: it is given up.
+    if (busy && !wanted) abandon_.store(true, std::memory_order_relaxed);
     if (wanted && !busy && schedule_.isDue(now)) {
       const Clock::time_point due = schedule_.nextDue();
       schedule_.tickStarted(now);

@@ -15,7 +15,8 @@
 // when it is done, it is copied into the image (the -fps figures drawn over it)
 // and shown. A screen that wants no frame (hidden, asleep, no surface waiting)
 // gets none, and nothing is computed: the animation stands still until it is
-// wanted again, when the next tick is due at once. When the screen stops
+// wanted again, when the next tick is due at once; a frame being computed when
+// it stops being wanted is abandoned (its tick undone). When the screen stops
 // running or a signal comes, run() returns at once; the frame then in
 // progress is abandoned, never awaited, when the animation goes.
 #pragma once
@@ -104,6 +105,7 @@ class HackAnimation {
 
   bool fps_ = false;
   std::atomic<bool> abandon_{false};
+  std::atomic<bool> frameAbandoned_{false};  // the last frame was given up
   // The engine holds three 801 x 601 planes: too large for the stack.
   std::unique_ptr<Fractals> fractals_;
   std::unique_ptr<FramePool> pool_;

@@ -26,7 +26,9 @@
 // Surface per surface drawn on.
 #include "platform/wayland/wayland_run.h"
 
+#include <ext-idle-notify-v1-client-protocol.h>
 #include <fractional-scale-v1-client-protocol.h>
+#include <idle-client-protocol.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -45,10 +47,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "hack_animation/hack_animation.h"
+#include "hack_animation/saver_lock.h"
 #include "platform/wayland/wayland_buffers.h"
 #include "presentation/frame_image.h"
 #include "presentation/stretch.h"
@@ -134,6 +138,19 @@ struct Run {
   wl_seat* seat = nullptr;
   wl_keyboard* keyboard = nullptr;
   wl_pointer* pointer = nullptr;
+  ext_idle_notifier_v1* idleNotifier = nullptr;
+  org_kde_kwin_idle* kdeIdle = nullptr;
+
+  // -saver -idle: the resident saver, its idle notice and whether its cover is up;
+  // the locks that keep one saver per session (a plain -saver holds the showing
+  // lock for its life, the host while its cover is up).
+  bool resident = false;
+  bool covered = false;
+  ext_idle_notification_v1* idleNotification = nullptr;
+  org_kde_kwin_idle_timeout* kdeIdleTimeout = nullptr;
+  std::string lockFolder;
+  std::optional<SaverLock> hostLock;
+  std::optional<SaverLock> showingLock;
 
   std::vector<std::unique_ptr<Output>> outputs;
   std::unique_ptr<Surface> window;
@@ -322,8 +339,14 @@ void toplevelConfigure(void* data, xdg_toplevel* /*toplevel*/, std::int32_t widt
   s->height = height > 0 ? height : (s->height > 0 ? s->height : kWindowHeight);
 }
 
+void endSaver(Run& run);
+
 void toplevelClose(void* data, xdg_toplevel* /*toplevel*/) {
-  static_cast<Surface*>(data)->run->end(kExitOk);
+  auto* s = static_cast<Surface*>(data);
+  if (s->output)
+    endSaver(*s->run);
+  else
+    s->run->end(kExitOk);
 }
 
 // configure_bounds and wm_capabilities come with versions 4 and 5, above the one bound.
@@ -439,7 +462,7 @@ void outputDone(void* data, wl_output* /*output*/) {
   output->described = true;
   Run& run = *output->run;
   if (run.surfacesMade && run.options.role != WaylandRole::Window && !output->surface &&
-      wanted(run, *output))
+      (!run.resident || run.covered) && wanted(run, *output))
     makeOutputSurface(run, *output);
 }
 
@@ -490,8 +513,35 @@ void describeOutput(Run& run, Output& output) {
 // ---------------------------------------------------------------------------
 // Input
 
+// -saver's cover goes: the resident saver's until the next idle time, a plain
+// one's with the run.
+void endSaver(Run& run) {
+  if (!run.resident) {
+    run.end(kExitOk);
+    return;
+  }
+  if (!run.covered) return;
+  run.covered = false;
+  for (auto& output : run.outputs) output->surface.reset();
+  run.pointerOutput = nullptr;
+  run.showingLock.reset();
+}
+
+// The session has been idle the time -idle gives: the resident saver covers
+// every output, unless a saver shows already.
+void cover(Run& run) {
+  if (run.covered) return;
+  std::string error;
+  run.showingLock = SaverLock::take(run.lockFolder, kShowingLock, error);
+  if (!run.showingLock) return;
+  run.covered = true;
+  run.pointerStarted = false;
+  for (auto& output : run.outputs)
+    if (output->described && wanted(run, *output)) makeOutputSurface(run, *output);
+}
+
 void endSaverOnInput(Run& run) {
-  if (run.options.role == WaylandRole::Saver) run.end(kExitOk);
+  if (run.options.role == WaylandRole::Saver) endSaver(run);
 }
 
 // The pointer moved to (x, y) on the surface of `output`: -saver ends once it is
@@ -510,7 +560,7 @@ void pointerAt(Run& run, double x, double y) {
   }
   if (std::fabs(x - run.pointerStartX) > kPointerSlack ||
       std::fabs(y - run.pointerStartY) > kPointerSlack)
-    run.end(kExitOk);
+    endSaver(run);
 }
 
 void pointerEnter(void* data, wl_pointer* pointer, std::uint32_t serial, wl_surface* surface,
@@ -566,7 +616,10 @@ void keyboardLeave(void*, wl_keyboard*, std::uint32_t, wl_surface*) {}
 void keyboardKey(void* data, wl_keyboard*, std::uint32_t, std::uint32_t, std::uint32_t,
                  std::uint32_t state) {
   auto& run = *static_cast<Run*>(data);
-  if (state == WL_KEYBOARD_KEY_STATE_PRESSED && run.options.role != WaylandRole::Background)
+  if (state != WL_KEYBOARD_KEY_STATE_PRESSED) return;
+  if (run.options.role == WaylandRole::Saver)
+    endSaver(run);
+  else if (run.options.role == WaylandRole::Window)
     run.end(kExitOk);
 }
 
@@ -649,6 +702,11 @@ void global(void* data, wl_registry* registry, std::uint32_t name, const char* i
           registry, name, &zxdg_output_manager_v1_interface, version, 3);
       for (auto& output : run.outputs) describeOutput(run, *output);
     }
+  } else if (kind == ext_idle_notifier_v1_interface.name) {
+    run.idleNotifier =
+        bind<ext_idle_notifier_v1>(registry, name, &ext_idle_notifier_v1_interface, version, 1);
+  } else if (kind == org_kde_kwin_idle_interface.name) {
+    run.kdeIdle = bind<org_kde_kwin_idle>(registry, name, &org_kde_kwin_idle_interface, version, 1);
   } else if (kind == wl_seat_interface.name && !run.seat) {
     run.seat = bind<wl_seat>(registry, name, &wl_seat_interface, version, 5);
     wl_seat_add_listener(run.seat, &kSeatListener, &run);
@@ -675,6 +733,10 @@ const wl_registry_listener kRegistryListener = {.global = global, .global_remove
 Run::~Run() {
   window.reset();
   outputs.clear();
+  if (idleNotification) ext_idle_notification_v1_destroy(idleNotification);
+  if (kdeIdleTimeout) org_kde_kwin_idle_timeout_release(kdeIdleTimeout);
+  if (idleNotifier) ext_idle_notifier_v1_destroy(idleNotifier);
+  if (kdeIdle) org_kde_kwin_idle_destroy(kdeIdle);
   if (pointer) wl_pointer_destroy(pointer);
   if (keyboard) wl_keyboard_destroy(keyboard);
   if (seat) wl_seat_destroy(seat);
@@ -767,6 +829,47 @@ class Screen final : public HackScreen {
   bool prepared_ = false;
 };
 
+// ---------------------------------------------------------------------------
+// Idle time
+
+void idled(Run& run) {
+  cover(run);
+}
+
+// Activity ends nothing by itself: the cover goes on the saver's own rules.
+void notIdle(Run& /*run*/) {}
+
+const ext_idle_notification_v1_listener kIdleNotificationListener = {
+    .idled = [](void* data, ext_idle_notification_v1*) { idled(*static_cast<Run*>(data)); },
+    .resumed = [](void* data, ext_idle_notification_v1*) { notIdle(*static_cast<Run*>(data)); }};
+
+const org_kde_kwin_idle_timeout_listener kKdeIdleListener = {
+    .idle = [](void* data, org_kde_kwin_idle_timeout*) { idled(*static_cast<Run*>(data)); },
+    .resumed = [](void* data, org_kde_kwin_idle_timeout*) { notIdle(*static_cast<Run*>(data)); }};
+
+// Asks the compositor to tell when the session has been idle -idle's time;
+// false with the run ended when it cannot tell.
+bool watchIdleTime(Run& run) {
+  const auto milliseconds = static_cast<std::uint32_t>(run.options.idleSeconds) * 1000u;
+  if (run.seat && run.idleNotifier) {
+    run.idleNotification =
+        ext_idle_notifier_v1_get_idle_notification(run.idleNotifier, milliseconds, run.seat);
+    ext_idle_notification_v1_add_listener(run.idleNotification, &kIdleNotificationListener, &run);
+    return true;
+  }
+  if (run.seat && run.kdeIdle) {
+    run.kdeIdleTimeout = org_kde_kwin_idle_get_idle_timeout(run.kdeIdle, run.seat, milliseconds);
+    org_kde_kwin_idle_timeout_add_listener(run.kdeIdleTimeout, &kKdeIdleListener, &run);
+    return true;
+  }
+  run.end(kExitCannotDraw,
+          std::string("the compositor tells no idle time, which -idle needs: it offers ") +
+              (run.seat ? "neither ext_idle_notifier_v1 (ext-idle-notify-v1) nor "
+                          "org_kde_kwin_idle"
+                        : "no seat"));
+  return false;
+}
+
 // What is wrong with $WAYLAND_SOCKET, which must name an open socket by its
 // number; empty when nothing is.
 std::string socketProblem(const char* value) {
@@ -838,6 +941,8 @@ bool setUp(Run& run) {
   }
   if (run.options.role == WaylandRole::Window) {
     run.window = makeToplevel(run, nullptr);
+  } else if (run.resident) {
+    if (!watchIdleTime(run)) return false;
   } else {
     for (auto& output : run.outputs)
       if (output->described && wanted(run, *output)) makeOutputSurface(run, *output);
@@ -873,6 +978,25 @@ FrontEndOutcome runOnWayland(const HackOptions& options, int signals) {
   if (socket) {
     if (const std::string problem = socketProblem(socket); !problem.empty())
       return {false, kExitCannotDraw, "cannot connect to a compositor (" + where + "): " + problem};
+  }
+
+  // One saver per session: a second resident one refuses; a plain one started
+  // while a saver shows ends at once.
+  if (options.role == WaylandRole::Saver) {
+    std::string error;
+    run->lockFolder = saverLockFolder(error);
+    run->resident = options.idleSeconds > 0;
+    if (run->resident) {
+      if (run->lockFolder.empty()) return {true, kExitCannotDraw, "-idle: " + error};
+      run->hostLock = SaverLock::take(run->lockFolder, kHostLock, error);
+      if (!run->hostLock)
+        return {true, kExitCannotDraw,
+                error.empty() ? "a resident saver (-saver -idle) runs in this session already"
+                              : "-idle: " + error};
+    } else if (!run->lockFolder.empty()) {
+      run->showingLock = SaverLock::take(run->lockFolder, kShowingLock, error);
+      if (!run->showingLock && error.empty()) return {true, kExitOk, ""};
+    }
   }
 
   errno = 0;

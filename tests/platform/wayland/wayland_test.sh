@@ -13,7 +13,7 @@
 set -uo pipefail
 
 cases=(exact_frames_on_every_output saver_ends_on_input hidden_window_computes_nothing
-       ends_cleanly swaylock_plugin_socket weston_window)
+       ends_cleanly swaylock_plugin_socket weston_window resident_saver)
 if [[ "${1:-}" == --list ]]; then
   printf '%s\n' "${cases[@]}"
   exit 0
@@ -73,10 +73,11 @@ render() {
     --output "$case_dir/frame-$1.png" >/dev/null || fail "the renderer failed"
 }
 
-# Takes OUTPUT's picture with grim until its pixels equal FILE, for up to five seconds.
+# Takes OUTPUT's picture with grim until its pixels equal FILE, at most TRIES times
+# (default 25: five seconds).
 shows() {
   local output="$1" file="$2" shot="$WAYLAND_SESSION_RUNTIME/$1.png" tries=0
-  while ((tries++ < 25)); do
+  while ((tries++ < ${3:-25})); do
     wayland_session_run grim -o "$output" "$shot" &&
       cp "$shot" "$case_dir/$output.png" &&
       "$compare" "$file" "$case_dir/$output.png" >/dev/null 2>&1 && return 0
@@ -120,6 +121,37 @@ case "$case_name" in
         kill -0 "$child_pid" || fail "the run ended with an output"
       fi
       stop_child
+    done
+    ;;
+
+  resident_saver)
+    # -saver -idle waits, computing nothing; covers every output once the session has been
+    # idle (sway 1.7: org_kde_kwin_idle); input takes the cover away, and it comes again.
+    # One resident saver a session; a plain -saver while one shows ends at once.
+    render 22
+    start_program "$program" -saver -idle 2 -algorithm 22 "${still[@]}"
+    wayland_session_run "$mover" 0,0 || fail "cannot move the pointer"
+    sleep 0.2
+    waiting_from="$(cpu_ticks)"
+    sleep 1
+    (($(cpu_ticks) - waiting_from <= 1)) ||
+      fail "waiting used $(($(cpu_ticks) - waiting_from)) ticks of CPU in 1 s"
+    wayland_session_run "$program" -saver -idle 5 >"$case_dir/second.log" 2>&1
+    status=$?
+    ((status == 1)) && grep -q "runs in this session already" "$case_dir/second.log" ||
+      fail "a second resident saver gave status $status"
+    for round in 1 2; do
+      for output in HEADLESS-1 HEADLESS-2; do
+        shows "$output" "$case_dir/frame-22.png" || fail "round $round: $output is not covered"
+      done
+      if ((round == 1)); then
+        wayland_session_run "$program" -saver >"$case_dir/plain.log" 2>&1 ||
+          fail "a plain -saver while the cover shows gave status $?"
+      fi
+      wayland_session_run "$mover" 20,20 || fail "cannot move the pointer"
+      sleep 0.5
+      kill -0 "$child_pid" || fail "round $round: input ended the resident saver itself"
+      ! shows HEADLESS-1 "$case_dir/frame-22.png" 2 || fail "round $round: the cover stayed"
     done
     ;;
 
