@@ -15,7 +15,7 @@ GLIMMERWEAVE_WINE_EXEC="$GLIMMERWEAVE_ROOT/cmake/wine-exec.sh"
 # source checks and the fuzzers need.
 GLIMMERWEAVE_PACKAGES_NATIVE=(g++ cmake ninja-build googletest libpng-dev
   clang-format clang-tidy clang libclang-rt-14-dev libx11-dev libxext-dev libxrender-dev xvfb xscreensaver
-  pkg-config libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols sway grim wtype weston)
+  pkg-config libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libsystemd-dev sway grim wtype weston)
 # What the Windows build (with its installer and zip) and running it under Wine on a
 # virtual display need; Xephyr gives the tests of several monitors two screens.
 GLIMMERWEAVE_PACKAGES_WINDOWS=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xserver-xephyr
@@ -34,7 +34,7 @@ project_version() {
 # and checking it: lintian, desktop-file-validate, and what its autopkgtests depend on
 # (debian/tests/control).
 GLIMMERWEAVE_PACKAGES_DEB=(dpkg-dev debhelper lintian cmake ninja-build g++ googletest
-  libpng-dev libx11-dev libxext-dev libxrender-dev libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols pkgconf
+  libpng-dev libx11-dev libxext-dev libxrender-dev libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libsystemd-dev pkgconf
   desktop-file-utils netpbm x11-apps xauth xvfb)
 
 # Prints a heading that stands out in a long log.

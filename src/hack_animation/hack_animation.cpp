@@ -70,12 +70,14 @@ void HackAnimation::frameDone(HackScreen& screen) {
 }
 
 bool HackAnimation::run(HackScreen& screen, int signals) {
-  pollfd fds[3] = {};
+  pollfd fds[4] = {};
   fds[0].fd = screen.connection();
   fds[1].fd = signals;
   fds[1].events = POLLIN;
   fds[2].fd = frames_->doneFd();
   fds[2].events = POLLIN;
+  fds[3].fd = screen.otherConnection();  // poll passes over -1
+  fds[3].events = POLLIN;
   bool animating = false;  // the tick schedule runs
 
   for (;;) {
@@ -108,7 +110,7 @@ bool HackAnimation::run(HackScreen& screen, int signals) {
     // What the screen handled on the way may have ended the run.
     if (!screen.running()) return false;
     for (auto& fd : fds) fd.revents = 0;
-    if (ppoll(fds, 3, sleep ? &wait : nullptr, nullptr) < 0) {
+    if (ppoll(fds, 4, sleep ? &wait : nullptr, nullptr) < 0) {
       screen.afterSleep(0);
       continue;  // EINTR: look again
     }

@@ -47,6 +47,9 @@ class HackScreen {
 
   // The connection to the display, watched while the loop sleeps.
   virtual int connection() const = 0;
+  // Another connection the screen reads (a message bus), or -1; handleEvents
+  // handles what it brings.
+  virtual int otherConnection() const { return -1; }
   // Handles everything the display has sent so far, also what the display
   // library read into its queue during a reply (which never wakes the poll).
   virtual void handleEvents() = 0;

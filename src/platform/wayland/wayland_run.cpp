@@ -54,6 +54,7 @@
 #include "hack_animation/hack_animation.h"
 #include "hack_animation/saver_lock.h"
 #include "platform/wayland/wayland_buffers.h"
+#include "platform/wayland/wayland_gnome_idle.h"
 #include "presentation/frame_image.h"
 #include "presentation/stretch.h"
 
@@ -148,6 +149,7 @@ struct Run {
   bool covered = false;
   ext_idle_notification_v1* idleNotification = nullptr;
   org_kde_kwin_idle_timeout* kdeIdleTimeout = nullptr;
+  std::unique_ptr<GnomeIdleMonitor> gnomeIdle;
   std::string lockFolder;
   std::optional<SaverLock> hostLock;
   std::optional<SaverLock> showingLock;
@@ -781,9 +783,13 @@ class Screen final : public HackScreen {
   explicit Screen(Run& run) : run_(run) {}
 
   int connection() const override { return wl_display_get_fd(run_.display); }
+  int otherConnection() const override {
+    return run_.gnomeIdle ? run_.gnomeIdle->descriptor() : -1;
+  }
   bool running() const override { return run_.running; }
 
   void handleEvents() override {
+    if (run_.gnomeIdle) run_.gnomeIdle->process();
     if (wl_display_dispatch_pending(run_.display) < 0) connectionLost(run_);
   }
 
@@ -862,11 +868,23 @@ bool watchIdleTime(Run& run) {
     org_kde_kwin_idle_timeout_add_listener(run.kdeIdleTimeout, &kKdeIdleListener, &run);
     return true;
   }
+  // GNOME's compositor tells it on the session bus instead, where the session
+  // manager knows what inhibits idleness.
+  std::string error;
+  run.gnomeIdle = GnomeIdleMonitor::watch(
+      milliseconds,
+      [&run] {
+        if (!run.gnomeIdle->idleInhibited()) cover(run);
+      },
+      error);
+  if (run.gnomeIdle) return true;
   run.end(kExitCannotDraw,
-          std::string("the compositor tells no idle time, which -idle needs: it offers ") +
+          std::string("nothing tells the session's idle time, which -idle needs: the "
+                      "compositor offers ") +
               (run.seat ? "neither ext_idle_notifier_v1 (ext-idle-notify-v1) nor "
                           "org_kde_kwin_idle"
-                        : "no seat"));
+                        : "no seat") +
+              ", and GNOME's idle monitor cannot be asked (" + error + ")");
   return false;
 }
 

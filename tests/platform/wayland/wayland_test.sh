@@ -249,6 +249,11 @@ case "$case_name" in
     status=$?
     ((status == 1)) && grep -q "layer shell" "$case_dir/program.log" ||
       fail "-background without a layer shell gave status $status"
+    # Nor an idle protocol, nor a session bus.
+    wayland_session_run "$program" -saver -idle 5 >"$case_dir/program.log" 2>&1
+    status=$?
+    ((status == 1)) && grep -q "nothing tells the session's idle time" "$case_dir/program.log" ||
+      fail "-saver -idle without any idle time gave status $status"
     weston_shot() {
       (cd "$WAYLAND_SESSION_RUNTIME" && rm -f wayland-screenshot-*.png &&
         wayland_session_run weston-screenshooter >/dev/null 2>&1 &&
