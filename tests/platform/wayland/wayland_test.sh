@@ -129,8 +129,14 @@ case "$case_name" in
     # idle (sway 1.7: org_kde_kwin_idle); input takes the cover away, and it comes again.
     # One resident saver a session; a plain -saver while one shows ends at once.
     render 22
-    start_program "$program" -saver -idle 2 -algorithm 22 "${still[@]}"
-    wayland_session_run "$mover" 0,0 || fail "cannot move the pointer"
+    start_program "$program" -saver -idle 3 -algorithm 22 "${still[@]}"
+    # A window that inhibits idleness, as a video player's would, holds the cover back.
+    wayland_session_run "$program" -window -detail 0 -speed 0 >"$case_dir/window.log" 2>&1 &
+    window_runner=$!
+    for _ in 1 2 3 4 5 6 7 8 9 10; do
+      wayland_session_run swaymsg -q '[app_id="glimmerweave"] inhibit_idle open' && break
+      sleep 0.2
+    done || fail "cannot inhibit idleness through the window"
     sleep 0.2
     waiting_from="$(cpu_ticks)"
     sleep 1
@@ -140,6 +146,9 @@ case "$case_name" in
     status=$?
     ((status == 1)) && grep -q "runs in this session already" "$case_dir/second.log" ||
       fail "a second resident saver gave status $status"
+    sleep 3
+    ! shows HEADLESS-2 "$case_dir/frame-22.png" 3 || fail "the cover came though idleness is inhibited"
+    pkill -TERM -f "^$program -window" && wait "$window_runner"
     for round in 1 2; do
       for output in HEADLESS-1 HEADLESS-2; do
         shows "$output" "$case_dir/frame-22.png" || fail "round $round: $output is not covered"
