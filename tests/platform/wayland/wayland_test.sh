@@ -211,13 +211,8 @@ case "$case_name" in
     for role in -saver -background "-window -fullscreen"; do
       # shellcheck disable=SC2086  # the role's words are separate arguments
       wayland_session_run "$program" $role -output NONE >"$case_dir/program.log" 2>&1 &
-      runner=$! waited=0
-      while kill -0 "$runner" 2>/dev/null; do
-        ((waited++ < 100)) || fail "$role -output NONE still runs after 5 s"
-        sleep 0.05
-      done
-      wait "$runner"
-      status=$?
+      child=$! child_pid=$!
+      wait_end
       ((status == 1)) && grep -q "no output is named 'NONE' (there are: HEADLESS-1, HEADLESS-2)" \
         "$case_dir/program.log" || fail "$role -output NONE gave status $status"
     done
