@@ -11,11 +11,13 @@ GLIMMERWEAVE_BUILD="$GLIMMERWEAVE_ROOT/build"
 GLIMMERWEAVE_WINEPREFIX="$GLIMMERWEAVE_BUILD/windows/wine-prefix"
 GLIMMERWEAVE_WINE_EXEC="$GLIMMERWEAVE_ROOT/cmake/wine-exec.sh"
 
-# What the native build, its tests (on X, and on Wayland in headless sway and Weston), the
-# source checks and the fuzzers need.
+# What the native build, its tests (on X, and on Wayland in headless sway, Weston, Mutter
+# and KWin, the last two on a D-Bus session bus of their own), the source checks and the
+# fuzzers need.
 GLIMMERWEAVE_PACKAGES_NATIVE=(g++ cmake ninja-build googletest libpng-dev
   clang-format clang-tidy clang libclang-rt-14-dev libx11-dev libxext-dev libxrender-dev xvfb xscreensaver
-  pkg-config libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libsystemd-dev sway grim wtype weston)
+  pkg-config libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libsystemd-dev
+  sway grim wtype weston mutter kwin-wayland dbus-daemon libglib2.0-bin python3-gi wayland-utils)
 # What the Windows build (with its installer and zip) and running it under Wine on a
 # virtual display need; Xephyr gives the tests of several monitors two screens.
 GLIMMERWEAVE_PACKAGES_WINDOWS=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xserver-xephyr

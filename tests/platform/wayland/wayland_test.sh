@@ -1,19 +1,21 @@
 #!/usr/bin/env bash
 # The program on Wayland, one case a run, each in a headless compositor of its own
 # (wayland_session.sh): sway with two 800 x 600 outputs, HEADLESS-1 at scale 1 and
-# HEADLESS-2 at scale 2, or Weston for the window.
+# HEADLESS-2 at scale 2, or Weston, Mutter or KWin for the window (a case named after
+# the compositor runs there).
 #
 #   wayland_test.sh CASE PROGRAM RENDERER COMPARE MOVE_POINTER CASE_DIR
 #   wayland_test.sh --list
 #
-# COMPARE is compare_png_pixels, MOVE_POINTER the virtual pointer (move_pointer.c).
+# COMPARE is compare_png_pixels, MOVE_POINTER the input of sway and KWin (move_pointer.c).
 # Screenshots stay in CASE_DIR. Exits 0 when the case holds; says what failed otherwise.
 # --list prints the cases, one a line: CMake makes a test of each, so a case is added
 # here alone, to `cases` and as a branch of the `case` below.
 set -uo pipefail
 
 cases=(exact_frames_on_every_output saver_ends_on_input hidden_window_computes_nothing
-       ends_cleanly swaylock_plugin_socket weston_window resident_saver)
+       ends_cleanly swaylock_plugin_socket weston_window resident_saver mutter_window
+       kwin_window)
 if [[ "${1:-}" == --list ]]; then
   printf '%s\n' "${cases[@]}"
   exit 0
@@ -73,13 +75,12 @@ render() {
     --output "$case_dir/frame-$1.png" >/dev/null || fail "the renderer failed"
 }
 
-# Takes OUTPUT's picture with grim until its pixels equal FILE, at most TRIES times
-# (default 25: five seconds).
+# Takes OUTPUT's picture until its pixels equal FILE, at most TRIES times (default 25:
+# five seconds).
 shows() {
-  local output="$1" file="$2" shot="$WAYLAND_SESSION_RUNTIME/$1.png" tries=0
+  local output="$1" file="$2" tries=0
   while ((tries++ < ${3:-25})); do
-    wayland_session_run grim -o "$output" "$shot" &&
-      cp "$shot" "$case_dir/$output.png" &&
+    wayland_session_screenshot "$case_dir/$output.png" "$output" &&
       "$compare" "$file" "$case_dir/$output.png" >/dev/null 2>&1 && return 0
     sleep 0.2
   done
@@ -91,10 +92,13 @@ cpu_ticks() {
   awk '{print $14 + $15}' "/proc/$child_pid/stat"
 }
 
-wayland_session_start "$([[ "$case_name" == weston_* ]] && echo weston || echo sway)" || exit 1
+compositor="${case_name%%_*}"
+[[ " weston mutter kwin " == *" $compositor "* ]] || compositor=sway
+wayland_session_start "$compositor" || exit 1
 trap 'stop_child; wayland_session_stop' EXIT
 program="$(wayland_session_install "$program")"
 mover="$(wayland_session_install "$mover")"
+export WAYLAND_SESSION_MOVE_POINTER="$mover"
 
 case "$case_name" in
   exact_frames_on_every_output)
@@ -278,6 +282,23 @@ case "$case_name" in
       weston_shot "window-$shot"
     done
     ! cmp -s "$case_dir/window-1.png" "$case_dir/window-2.png" || fail "the window does not animate"
+    ;;
+
+  mutter_window | kwin_window)
+    # GNOME's and KDE's compositors show the window through xdg-shell; it runs until a
+    # key (Mutter's remote desktop, KWin's fake input), which ends it with status 0.
+    # KWin's output shows the renderer's frame; Mutter takes no screenshots here.
+    wayland_session_globals >"$case_dir/globals.txt"
+    render 22
+    start_program "$program" -window -fullscreen -algorithm 22 "${still[@]}"
+    if [[ "$compositor" == kwin ]]; then
+      shows Virtual-0 "$case_dir/frame-22.png" || fail "Virtual-0 does not show the frame (see $case_dir)"
+    fi
+    sleep 1
+    kill -0 "$child_pid" 2>/dev/null || fail "the window ended before any input"
+    wayland_session_input key || fail "cannot type"
+    wait_end
+    ((status == 0)) || fail "the key ended the window with status $status"
     ;;
 
   *)
