@@ -15,7 +15,7 @@ set -uo pipefail
 
 cases=(exact_frames_on_every_output saver_ends_on_input hidden_window_computes_nothing
        ends_cleanly swaylock_plugin_socket weston_window resident_saver mutter_window
-       kwin_window)
+       kwin_window mutter_resident_saver kwin_resident_saver)
 if [[ "${1:-}" == --list ]]; then
   printf '%s\n' "${cases[@]}"
   exit 0
@@ -282,6 +282,39 @@ case "$case_name" in
       weston_shot "window-$shot"
     done
     ! cmp -s "$case_dir/window-1.png" "$case_dir/window-2.png" || fail "the window does not animate"
+    ;;
+
+  mutter_resident_saver | kwin_resident_saver)
+    # The resident saver where idleness is told another way: KWin's ext-idle-notify-v1 (its
+    # layer shell covers both outputs with the exact frame), Mutter's idle monitor on the
+    # session bus (a full-screen window on each output; no screenshots here, so the frames
+    # computed show the cover: the animation moves). A key takes the cover away, and it
+    # comes again.
+    if [[ "$compositor" == kwin ]]; then
+      render 22
+      start_program "$program" -saver -idle 2 -algorithm 22 "${still[@]}"
+    else
+      start_program "$program" -saver -idle 2 -detail 0 -speed 5
+    fi
+    covered() {
+      if [[ "$compositor" == kwin ]]; then
+        shows Virtual-0 "$case_dir/frame-22.png" "$1" && shows Virtual-1 "$case_dir/frame-22.png" "$1"
+      else
+        local from
+        from="$(cpu_ticks)"
+        sleep 1
+        (($(cpu_ticks) - from > 5))
+      fi
+    }
+    for round in 1 2; do
+      sleep 2.5
+      covered 10 || fail "round $round: the outputs are not covered (see $case_dir)"
+      wayland_session_input key || fail "cannot type"
+      sleep 0.5
+      kill -0 "$child_pid" 2>/dev/null || fail "round $round: the key ended the resident saver"
+      ! covered 2 || fail "round $round: the cover stayed after the key"
+      wayland_session_input key || fail "cannot type"
+    done
     ;;
 
   mutter_window | kwin_window)
