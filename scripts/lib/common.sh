@@ -17,7 +17,10 @@ GLIMMERWEAVE_WINE_EXEC="$GLIMMERWEAVE_ROOT/cmake/wine-exec.sh"
 GLIMMERWEAVE_PACKAGES_NATIVE=(g++ cmake ninja-build googletest libpng-dev
   clang-format clang-tidy clang libclang-rt-14-dev libx11-dev libxext-dev libxrender-dev xvfb xscreensaver
   pkg-config libwayland-dev libwayland-bin wayland-protocols plasma-wayland-protocols libsystemd-dev
-  sway grim wtype weston mutter kwin-wayland dbus-daemon libglib2.0-bin python3-gi wayland-utils)
+  sway grim wtype weston dbus-daemon libglib2.0-bin python3-gi wayland-utils)
+# The desktops' compositors, without what they recommend (KWin's would bring the whole
+# Plasma desktop): the tests run them alone.
+GLIMMERWEAVE_PACKAGES_COMPOSITORS=(mutter kwin-wayland)
 # What the Windows build (with its installer and zip) and running it under Wine on a
 # virtual display need; Xephyr gives the tests of several monitors two screens.
 GLIMMERWEAVE_PACKAGES_WINDOWS=(g++-mingw-w64-x86-64-posix wine wine64 xvfb xserver-xephyr
@@ -53,10 +56,15 @@ as_root() {
   fi
 }
 
-# Installs those of the given Debian packages that are not installed yet. On a machine
+# Installs those of the given Debian packages that are not installed yet (with
+# --no-install-recommends first, without what they recommend). On a machine
 # that has them all this touches neither the network nor apt.
 ensure_packages() {
-  local missing=() package
+  local missing=() package options=()
+  if [[ "${1:-}" == --no-install-recommends ]]; then
+    options=("$1")
+    shift
+  fi
   for package in "$@"; do
     if [[ "$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)" != "install ok installed" ]]; then
       missing+=("$package")
@@ -68,7 +76,8 @@ ensure_packages() {
   section "apt-get update"
   as_root env DEBIAN_FRONTEND=noninteractive apt-get update
   section "Installing ${missing[*]}"
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${missing[@]}" </dev/null
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${options[@]}" "${missing[@]}" \
+    </dev/null
 }
 
 # Installs everything the given parts need: native, windows, package, run (ImageMagick
@@ -88,6 +97,9 @@ prepare_machine() {
     esac
   done
   ensure_packages "${packages[@]}"
+  if [[ " $* " == *" native "* ]]; then
+    ensure_packages --no-install-recommends "${GLIMMERWEAVE_PACKAGES_COMPOSITORS[@]}"
+  fi
 }
 
 # ---------------------------------------------------------------------------------------
