@@ -75,10 +75,8 @@ struct IntegerOption {
 };
 
 const IntegerOption kIntegerOptions[] = {
-    {"speed", &HackOptions::speed, 0, 10},
-    {"brightness", &HackOptions::brightness, 1, 100},
-    {"algorithm", &HackOptions::algorithm, 0, 34},
-    {"detail", &HackOptions::detail, 0, 10},
+    {"speed", &HackOptions::speed, 0, 10},         {"brightness", &HackOptions::brightness, 1, 100},
+    {"algorithm", &HackOptions::algorithm, 0, 34}, {"detail", &HackOptions::detail, 0, 10},
     {"idle", &HackOptions::idleSeconds, 1, 86400},
 };
 
@@ -213,10 +211,13 @@ HackCommand parseHackCommand(const std::vector<std::string>& arguments) {
       if (flag) {
         // What the program is: one of -window, -saver and -background.
         if (name == "window" || name == "saver" || name == "background") {
-          if (!role.empty() && role.substr(role.find_first_not_of('-')) != name)
-            return failure(role + " and " + written +
-                           " ask for two things at once: give one of -window, -saver and "
-                           "-background");
+          if (!role.empty() && role.substr(role.find_first_not_of('-')) != name) {
+            std::string twoRoles = role;
+            twoRoles += " and ";
+            twoRoles += written;
+            twoRoles += " ask for two things at once: give one of -window, -saver and -background";
+            return failure(std::move(twoRoles));
+          }
           role = written;
         }
         flag->set(options);
