@@ -4,6 +4,8 @@
   wayland_dbus.py mutter-input-server SOCKET
   wayland_dbus.py mutter-input SOCKET STEP...   STEP: DX,DY | click | key (as move_pointer's)
   wayland_dbus.py kwin-screenshot FILE.png [OUTPUT]
+  wayland_dbus.py session-manager   (until killed: a GNOME session manager whose
+                                     IsInhibited says that idleness is inhibited)
 
 Mutter takes input from org.gnome.Mutter.RemoteDesktop. A remote desktop session belongs
 to the D-Bus connection that made it and ends with it (so gdbus call, a connection a call,
@@ -150,6 +152,26 @@ def write_png(file, width, height, rows):
                   chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
 
 
+# GSM_INHIBITOR_FLAG_IDLE, as GNOME's session manager numbers what an inhibitor holds back.
+INHIBIT_IDLE = 8
+SESSION_MANAGER_XML = """<node><interface name="org.gnome.SessionManager">
+  <method name="IsInhibited"><arg type="u" direction="in"/><arg type="b" direction="out"/></method>
+</interface></node>"""
+
+
+def session_manager(bus):
+    interface = Gio.DBusNodeInfo.new_for_xml(SESSION_MANAGER_XML).interfaces[0]
+
+    def answer(_connection, _sender, _path, _interface, _method, parameters, invocation):
+        (flags,) = parameters.unpack()
+        invocation.return_value(GLib.Variant("(b)", (bool(flags & INHIBIT_IDLE),)))
+
+    bus.register_object("/org/gnome/SessionManager", interface, answer, None, None)
+    Gio.bus_own_name_on_connection(bus, "org.gnome.SessionManager", Gio.BusNameOwnerFlags.NONE,
+                                   None, None)
+    GLib.MainLoop().run()
+
+
 def main(argv):
     if len(argv) >= 3 and argv[0] == "mutter-input":
         try:
@@ -159,6 +181,8 @@ def main(argv):
         return
     if len(argv) == 2 and argv[0] == "mutter-input-server":
         action = lambda bus: mutter_input_server(bus, argv[1])
+    elif argv == ["session-manager"]:
+        action = session_manager
     elif len(argv) in (2, 3) and argv[0] == "kwin-screenshot":
         action = lambda bus: kwin_screenshot(bus, argv[1], argv[2] if len(argv) == 3 else "")
     else:

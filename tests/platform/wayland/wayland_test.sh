@@ -288,8 +288,8 @@ case "$case_name" in
     # The resident saver where idleness is told another way: KWin's ext-idle-notify-v1 (its
     # layer shell covers both outputs with the exact frame), Mutter's idle monitor on the
     # session bus (a full-screen window on each output; no screenshots here, so the frames
-    # computed show the cover: the animation moves). A key takes the cover away, and it
-    # comes again.
+    # computed show the cover: the animation moves; and not while GNOME's session manager
+    # says that idleness is inhibited). A key takes the cover away, and it comes again.
     if [[ "$compositor" == kwin ]]; then
       render 22
       start_program "$program" -saver -idle 2 -algorithm 22 "${still[@]}"
@@ -306,6 +306,20 @@ case "$case_name" in
         (($(cpu_ticks) - from > 5))
       fi
     }
+    if [[ "$compositor" == mutter ]]; then
+      # GNOME's session manager says that something inhibits idleness: no cover.
+      wayland_session_run "$WAYLAND_SESSION_HELPERS/wayland_dbus.py" session-manager &
+      manager=$!
+      until wayland_session_bus_has org.gnome.SessionManager; do
+        kill -0 "$manager" 2>/dev/null || fail "the session manager did not start"
+        sleep 0.1
+      done
+      sleep 2.5
+      ! covered || fail "the cover came though the session manager inhibits idleness"
+      pkill -TERM -f "wayland_dbus.py session-manager"
+      wait "$manager"
+      wayland_session_input key || fail "cannot type"
+    fi
     for round in 1 2; do
       sleep 2.5
       covered 10 || fail "round $round: the outputs are not covered (see $case_dir)"
