@@ -838,20 +838,15 @@ class Screen final : public HackScreen {
 // ---------------------------------------------------------------------------
 // Idle time
 
-void idled(Run& run) {
-  cover(run);
-}
-
-// Activity ends nothing by itself: the cover goes on the saver's own rules.
-void notIdle(Run& /*run*/) {}
-
+// The session has been idle -idle's time: the cover comes. Activity ends
+// nothing by itself; the cover goes by the saver's own rules for input.
 const ext_idle_notification_v1_listener kIdleNotificationListener = {
-    .idled = [](void* data, ext_idle_notification_v1*) { idled(*static_cast<Run*>(data)); },
-    .resumed = [](void* data, ext_idle_notification_v1*) { notIdle(*static_cast<Run*>(data)); }};
+    .idled = [](void* data, ext_idle_notification_v1*) { cover(*static_cast<Run*>(data)); },
+    .resumed = [](void*, ext_idle_notification_v1*) {}};
 
 const org_kde_kwin_idle_timeout_listener kKdeIdleListener = {
-    .idle = [](void* data, org_kde_kwin_idle_timeout*) { idled(*static_cast<Run*>(data)); },
-    .resumed = [](void* data, org_kde_kwin_idle_timeout*) { notIdle(*static_cast<Run*>(data)); }};
+    .idle = [](void* data, org_kde_kwin_idle_timeout*) { cover(*static_cast<Run*>(data)); },
+    .resumed = [](void*, org_kde_kwin_idle_timeout*) {}};
 
 // Asks the compositor to tell when the session has been idle -idle's time;
 // false with the run ended when it cannot tell.
