@@ -236,6 +236,92 @@ ld startRadius(const Iteration& it) {
 }
 
 // ---------------------------------------------------------------------------
+// Pixels side by side
+//
+// A pixel's three steps are one chain: each step's formulas put an x87 sin, cos,
+// ln or e^x (tens of cycles each) behind arithmetic behind another one, with
+// every stored value's round trip to double on the way. The processor overlaps
+// two such instructions only when they stand next to each other with their
+// operands ready, never two consecutive pixels. So some algorithms compute N
+// pixels side by side ("lanes"): each formula for every lane in turn, each
+// lane's values exactly as one pixel alone computes them, so that one lane's
+// arithmetic runs under the other's instructions. Such an algorithm derives
+// from SideBySide and writes `lanes<N>`; its `pixel` is the one-lane case.
+
+// Calls f(0), ..., f(N - 1), unrolled.
+template <int N, class F>
+inline void eachLane(F f) {
+  [&]<int... l>(std::integer_sequence<int, l...>) {
+    (f(l), ...);
+  }
+  (std::make_integer_sequence<int, N>());
+}
+
+// What makes an algorithm compute its pixels in pairs: `pixel` is `lanes<1>`
+// of Algorithm, and the engine's row loop calls `lanes<kLanes>`.
+template <class Algorithm>
+struct SideBySide {
+  static constexpr int kLanes = 2;
+
+  template <class Prepared>
+  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
+    Rgb rgb;
+    Algorithm::template lanes<1>(&in, prepared, &it, &rgb);
+    return rgb;
+  }
+};
+
+// As iterate, for N lanes: nextX, nextY and nextZ take the lane first.
+template <int N, class NextX, class NextY, class NextZ>
+void iterateLanes(Iteration* it, NextX nextX, NextY nextY, NextZ nextZ) {
+  for (int k = 1; k <= 3; ++k) {
+    const ld kk = k;
+    ld x[N], y[N], z[N];
+    eachLane<N>([&](int l) {
+      x[l] = it[l].X[k - 1];
+      y[l] = it[l].Y[k - 1];
+      z[l] = it[l].Z[k - 1];
+    });
+    eachLane<N>([&](int l) { it[l].X[k] = store(nextX(l, kk, x[l], y[l], z[l])); });
+    eachLane<N>([&](int l) { it[l].Y[k] = store(nextY(l, kk, x[l], y[l], z[l])); });
+    eachLane<N>([&](int l) { it[l].Z[k] = store(nextZ(l, kk, ld{it[l].X[k]}, ld{it[l].Y[k]})); });
+  }
+}
+
+// As iterateSharing, for N lanes: shared, nextX, nextY and nextZ take the lane first.
+template <int N, class Shared, class NextX, class NextY, class NextZ>
+void iterateSharingLanes(Iteration* it, Shared shared, NextX nextX, NextY nextY, NextZ nextZ) {
+  for (int k = 1; k <= 3; ++k) {
+    const ld kk = k;
+    ld x[N], y[N], z[N];
+    eachLane<N>([&](int l) {
+      x[l] = it[l].X[k - 1];
+      y[l] = it[l].Y[k - 1];
+      z[l] = it[l].Z[k - 1];
+    });
+    decltype(shared(0, kk, x[0], y[0], z[0])) terms[N];
+    eachLane<N>([&](int l) { terms[l] = shared(l, kk, x[l], y[l], z[l]); });
+    eachLane<N>([&](int l) { it[l].X[k] = store(nextX(l, kk, x[l], y[l], terms[l])); });
+    eachLane<N>([&](int l) { it[l].Y[k] = store(nextY(l, kk, x[l], y[l], terms[l])); });
+    eachLane<N>([&](int l) { it[l].Z[k] = store(nextZ(l, kk, ld{it[l].X[k]}, ld{it[l].Y[k]})); });
+  }
+}
+
+// rising and falling for N lanes, plane by plane.
+template <ColorMap Map, int N>
+void risingLanes(const Iteration* it, ld L, Rgb* rgb) {
+  eachLane<N>([&](int l) { rgb[l].red = Map(it[l].Z[1], L); });
+  eachLane<N>([&](int l) { rgb[l].green = Map(it[l].Z[2], L); });
+  eachLane<N>([&](int l) { rgb[l].blue = Map(it[l].Z[3], L); });
+}
+template <ColorMap Map, int N>
+void fallingLanes(const Iteration* it, ld L, Rgb* rgb) {
+  eachLane<N>([&](int l) { rgb[l].red = Map(it[l].Z[3], L); });
+  eachLane<N>([&](int l) { rgb[l].green = Map(it[l].Z[2], L); });
+  eachLane<N>([&](int l) { rgb[l].blue = Map(it[l].Z[1], L); });
+}
+
+// ---------------------------------------------------------------------------
 // Frame terms
 
 // The Terms of an algorithm without frame terms.
@@ -301,6 +387,31 @@ void iterateWithTerms(Iteration& it, const Prepared& prepared, TermsOf termsOf, 
     it.X[k] = finish(store(nextX(kk, x, y, terms)));
     it.Y[k] = finish(store(nextY(kk, x, y, terms)));
     it.Z[k] = store(nextZ(kk, ld{it.X[k]}, ld{it.Y[k]}));
+  }
+}
+
+// As iterateWithTerms, for N lanes: termsOf, nextX, nextY and nextZ take the lane first.
+template <int N, class Prepared, class TermsOf, class Finish, class NextX, class NextY, class NextZ>
+void iterateWithTermsLanes(Iteration* it, const Prepared& prepared, TermsOf termsOf, Finish finish,
+                           NextX nextX, NextY nextY, NextZ nextZ) {
+  using Terms = decltype(termsOf(0, ld{}, ld{}));
+  Terms computed[N];
+  for (int k = 1; k <= 3; ++k) {
+    const ld kk = k;
+    ld x[N], y[N], z[N];
+    eachLane<N>([&](int l) {
+      x[l] = it[l].X[k - 1];
+      y[l] = it[l].Y[k - 1];
+      z[l] = it[l].Z[k - 1];
+    });
+    const Terms* terms[N];
+    eachLane<N>([&](int l) {
+      terms[l] = &stepTerms(
+          prepared, [&](ld kk2, ld z2) { return termsOf(l, kk2, z2); }, k, z[l], computed[l]);
+    });
+    eachLane<N>([&](int l) { it[l].X[k] = finish(store(nextX(l, kk, x[l], y[l], *terms[l]))); });
+    eachLane<N>([&](int l) { it[l].Y[k] = finish(store(nextY(l, kk, x[l], y[l], *terms[l]))); });
+    eachLane<N>([&](int l) { it[l].Z[k] = store(nextZ(l, kk, ld{it[l].X[k]}, ld{it[l].Y[k]})); });
   }
 }
 
@@ -579,7 +690,7 @@ struct Algorithm14 : WithoutFrameTerms {
 
 // Its frame terms are step 1's phase terms, which read Z[0] alone.
 template <class M>
-struct Algorithm15 {
+struct Algorithm15 : SideBySide<Algorithm15<M>> {
   // sin(k A + z) and cos(k B + z) of the previous step's z.
   struct Terms {
     ld sinAZ = 0;
@@ -593,15 +704,15 @@ struct Algorithm15 {
   static Terms prepare(const FrameInput& frame) { return termsOf(frame, 1, frame.z0); }
   static constexpr PixelDependencies kDependencies = kReadsCarriedZ;
 
-  template <class Prepared>
-  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
-    start(it, 2 * in.u, 2 * in.v);
-    iterateWithTerms(
-        it, prepared, [&](ld k, ld z) { return termsOf(in, k, z); }, Unfolded{},
-        [](ld, ld x, ld y, const Terms& t) { return t.sinAZ + x * x - y * y; },
-        [](ld, ld x, ld y, const Terms& t) { return t.cosBZ + 2 * y * x; },
-        [](ld, ld x, ld y) { return M::ln(sq(M::sin(x) + M::cos(y))); });
-    return rising<GaussColor<M>>(it, in.L);
+  template <int N, class Prepared>
+  static void lanes(const PixelInput* in, const Prepared& prepared, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 2 * in[l].u, 2 * in[l].v); });
+    iterateWithTermsLanes<N>(
+        it, prepared, [&](int l, ld k, ld z) { return termsOf(in[l], k, z); }, Unfolded{},
+        [](int, ld, ld x, ld y, const Terms& t) { return t.sinAZ + x * x - y * y; },
+        [](int, ld, ld x, ld y, const Terms& t) { return t.cosBZ + 2 * y * x; },
+        [](int, ld, ld x, ld y) { return M::ln(sq(M::sin(x) + M::cos(y))); });
+    risingLanes<GaussColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -645,20 +756,22 @@ struct Algorithm17 : WithoutFrameTerms {
 
 // Algorithms 18 and 34.
 template <class M>
-struct Algorithm18 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, kPi * in.u, kPi * in.v);
-    const ld sinA = in.sinA;
-    iterateSharing(
-        it, [](ld, ld x, ld y, ld) { return M::sin(x * x + y * y); },
-        [&](ld, ld x, ld y, ld sinR) {
+struct Algorithm18 : WithoutFrameTerms, SideBySide<Algorithm18<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], kPi * in[l].u, kPi * in[l].v); });
+    const PixelInput& frame = in[0];
+    const ld sinA = frame.sinA;
+    iterateSharingLanes<N>(
+        it, [](int, ld, ld x, ld y, ld) { return M::sin(x * x + y * y); },
+        [&](int, ld, ld x, ld y, ld sinR) {
           return M::sin(sinA * y) + M::sin(x * x - y * y) / (sinR + 0.01L);
         },
-        [&](ld, ld x, ld y, ld sinR) {
-          return M::sin(-sinA * y) + M::cos((in.A + 1) * x * y) / (sinR * (in.B + 1) + 0.01L);
+        [&](int, ld, ld x, ld y, ld sinR) {
+          return M::sin(-sinA * y) + M::cos((frame.A + 1) * x * y) / (sinR * (frame.B + 1) + 0.01L);
         },
-        [](ld, ld x, ld y) { return M::ln(x * x + y * y + 0.00001L); });
-    return rising<SineSquareColor<M>>(it, in.L);
+        [](int, ld, ld x, ld y) { return M::ln(x * x + y * y + 0.00001L); });
+    risingLanes<SineSquareColor<M>, N>(it, frame.L, rgb);
   }
 };
 
@@ -699,20 +812,23 @@ struct Algorithm20 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm21 : WithoutFrameTerms {
+struct Algorithm21 : WithoutFrameTerms, SideBySide<Algorithm21<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    it.Z[0] = store(startRadiusSquaredSquared(it));
-    const ld sinA = in.sinA;
-    iterate(
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) {
+      start(it[l], 3 * in[l].u, 3 * in[l].v);
+      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
+    });
+    const ld sinA = in[0].sinA;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld z) {
+        [&](int, ld, ld x, ld y, ld z) {
           return sinA + (x * x - y * y) / M::sqrt(z * z * (y * y) + 0.1L);
         },
-        [&](ld, ld x, ld y, ld z) { return x * y / M::sqrt(z * z * (x * x) + 0.1L); },
-        [](ld, ld x, ld y) { return M::ln(0.5L / (absl(x) + absl(y) + 0.0001L)); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld z) { return x * y / M::sqrt(z * z * (x * x) + 0.1L); },
+        [](int, ld, ld x, ld y) { return M::ln(0.5L / (absl(x) + absl(y) + 0.0001L)); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -844,23 +960,27 @@ struct Algorithm27 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm28 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    // The column is divided by the height and the row by the width here.
-    start(it, 2 * (in.column / in.height - 0.6L), 2 * (in.row / in.width - 0.35L));
-    const ld x0 = it.X[0], y0 = it.Y[0];
-    const ld m = M::sqrt(x0 * x0 * (y0 * y0) + 0.01L);
-    const ld sinA = in.sinA, cosA = in.cosA;
-    iterate(
-        it, [&](ld, ld x, ld y, ld) { return sinA + x / (sq(y * y + x) + m); },
-        [&](ld, ld x, ld y, ld) { return cosA + y / (sq(x * x + y) + m); },
-        [](ld, ld x, ld y) { return M::ln(x * x + y * y + 0.1L); });
-    return falling<AbsSineColor<M>>(it, in.L);
+struct Algorithm28 : WithoutFrameTerms, SideBySide<Algorithm28<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    ld m[N];
+    eachLane<N>([&](int l) {
+      // The column is divided by the height and the row by the width here.
+      start(it[l], 2 * (in[l].column / in[l].height - 0.6L), 2 * (in[l].row / in[l].width - 0.35L));
+      const ld x0 = it[l].X[0], y0 = it[l].Y[0];
+      m[l] = M::sqrt(x0 * x0 * (y0 * y0) + 0.01L);
+    });
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
+    iterateLanes<N>(
+        it, [&](int l, ld, ld x, ld y, ld) { return sinA + x / (sq(y * y + x) + m[l]); },
+        [&](int l, ld, ld x, ld y, ld) { return cosA + y / (sq(x * x + y) + m[l]); },
+        [](int, ld, ld x, ld y) { return M::ln(x * x + y * y + 0.1L); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
 template <class M>
-struct Algorithm29 {
+struct Algorithm29 : SideBySide<Algorithm29<M>> {
   // The mean of sin and cos of either phase.
   struct Terms {
     ld a = 0;
@@ -874,20 +994,22 @@ struct Algorithm29 {
   static Terms prepare(const FrameInput& frame) { return termsOf(frame); }
   static constexpr PixelDependencies kDependencies = kWritesZ0;
 
-  template <class Prepared>
-  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
-    const Terms means = frameTerms(prepared, in, termsOf);
+  template <int N, class Prepared>
+  static void lanes(const PixelInput* in, const Prepared& prepared, Iteration* it, Rgb* rgb) {
+    const Terms means = frameTerms(prepared, in[0], termsOf);
     const ld a = means.a, b = means.b;
-    start(it, -2.5L * in.v, -2.5L * in.u);
-    it.Z[0] = store(startRadiusSquaredSquared(it));
-    iterate(
+    eachLane<N>([&](int l) {
+      start(it[l], -2.5L * in[l].v, -2.5L * in[l].u);
+      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
+    });
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
+        [&](int, ld, ld x, ld y, ld) {
           return a * x - (x * x - y * y) / (3 * sq(x * x + y * y + 0.1L));
         },
-        [&](ld, ld x, ld y, ld) { return sq(1 - x / sq(x * x + y * y + 0.1L)) * b * y; },
-        [](ld, ld x, ld y) { return M::sqrt(x * x + y * y + 0.1L); });
-    return falling<SineSquareColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) { return sq(1 - x / sq(x * x + y * y + 0.1L)) * b * y; },
+        [](int, ld, ld x, ld y) { return M::sqrt(x * x + y * y + 0.1L); });
+    fallingLanes<SineSquareColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -910,7 +1032,7 @@ struct Algorithm30 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm31 {
+struct Algorithm31 : SideBySide<Algorithm31<M>> {
   // The factor of x y that A sets, and the scale of Z that B sets.
   struct Terms {
     ld ofXY = 0;
@@ -925,16 +1047,19 @@ struct Algorithm31 {
   static Terms prepare(const FrameInput& frame) { return termsOf(frame); }
   static constexpr PixelDependencies kDependencies = kWritesZ0;
 
-  template <class Prepared>
-  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
-    const Terms terms = frameTerms(prepared, in, termsOf);
-    start(it, 3.5L * in.u, 3.5L * in.v);
-    it.Z[0] = store(startRadius<M>(it));
-    iterate(
-        it, [&](ld, ld x, ld y, ld z) { return M::sin(in.A + x * x - y * y + sq(z / 3)); },
-        [&](ld, ld x, ld y, ld z) { return terms.ofXY * x * y / (z + 0.1L); },
-        [&](ld, ld x, ld y) { return M::ln(terms.scale / sq(x * x + y * y + 0.1L)); });
-    return falling<AbsSineColor<M>>(it, in.L);
+  template <int N, class Prepared>
+  static void lanes(const PixelInput* in, const Prepared& prepared, Iteration* it, Rgb* rgb) {
+    const Terms terms = frameTerms(prepared, in[0], termsOf);
+    eachLane<N>([&](int l) {
+      start(it[l], 3.5L * in[l].u, 3.5L * in[l].v);
+      it[l].Z[0] = store(startRadius<M>(it[l]));
+    });
+    const ld A = in[0].A;
+    iterateLanes<N>(
+        it, [&](int, ld, ld x, ld y, ld z) { return M::sin(A + x * x - y * y + sq(z / 3)); },
+        [&](int, ld, ld x, ld y, ld z) { return terms.ofXY * x * y / (z + 0.1L); },
+        [&](int, ld, ld x, ld y) { return M::ln(terms.scale / sq(x * x + y * y + 0.1L)); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
