@@ -486,9 +486,20 @@ struct Algorithm3 : WithoutFrameTerms {
   static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
     start(it, in.u * (in.A + 5), in.v * (in.B + 5));
     const ld x0 = it.X[0], y0 = it.Y[0];
-    iterate(
-        it, [&](ld k, ld x, ld y, ld) { return sq(M::sin(x) * M::cos(y)) + M::sin(in.A - x0 - k); },
-        [&](ld k, ld x, ld y, ld) { return sq(M::cos(x) + M::sin(y)) + M::cos(in.A - y0 - k); },
+    struct Shared {
+      SinCos ofX, ofY;
+    };
+    iterateSharing(
+        it,
+        [](ld, ld x, ld y, ld) {
+          return Shared{M::sinCos(x), M::sinCos(y)};
+        },
+        [&](ld k, ld, ld, const Shared& t) {
+          return sq(t.ofX.sin * t.ofY.cos) + M::sin(in.A - x0 - k);
+        },
+        [&](ld k, ld, ld, const Shared& t) {
+          return sq(t.ofX.cos + t.ofY.sin) + M::cos(in.A - y0 - k);
+        },
         [](ld, ld x, ld y) { return logInverseRadius<M>(0.75L, x, y); });
     return falling<AbsSineColor<M>>(it, in.L);
   }
@@ -855,7 +866,10 @@ struct Algorithm23 {
     ld cosKZ = 1;
   };
 
-  static Terms termsOf(ld k, ld z) { return Terms{M::sin(k * z), M::cos(k * z)}; }
+  static Terms termsOf(ld k, ld z) {
+    const SinCos kz = M::sinCos(k * z);
+    return Terms{kz.sin, kz.cos};
+  }
 
   static Terms prepare(const FrameInput& frame) { return termsOf(1, frame.z0); }
   static constexpr PixelDependencies kDependencies = kReadsCarriedZ;
@@ -945,15 +959,15 @@ struct Algorithm27 : WithoutFrameTerms {
     it.Z[0] = store(startRadiusSquaredSquared(it));
     const ld sinA = in.sinA, cosA = in.cosA;
     struct Shared {
-      ld sinX, sinY, cosY, cosX;
+      SinCos ofX, ofY;
     };
     iterateSharing(
         it,
         [](ld, ld x, ld y, ld) {
-          return Shared{M::sin(x), M::sin(y), M::cos(y), M::cos(x)};
+          return Shared{M::sinCos(x), M::sinCos(y)};
         },
-        [&](ld, ld, ld, const Shared& t) { return sq(t.sinX - t.sinY * t.cosY + sinA); },
-        [&](ld, ld, ld, const Shared& t) { return sq(t.cosX * t.sinX + t.sinY + cosA); },
+        [&](ld, ld, ld, const Shared& t) { return sq(t.ofX.sin - t.ofY.sin * t.ofY.cos + sinA); },
+        [&](ld, ld, ld, const Shared& t) { return sq(t.ofX.cos * t.ofX.sin + t.ofY.sin + cosA); },
         [](ld, ld x, ld y) { return M::sqrt(x * x + y * y); });
     return falling<AbsSineColor<M>>(it, in.L);
   }
@@ -1090,8 +1104,9 @@ struct Algorithm33 : WithoutFrameTerms {
     // the pixel's position.
     const ld p = 5 * in.u, q = 5 * in.v;
     const ld rho = 5 * M::sqrt(p * p + q * q + 0.0001L);
-    const double x = store(5 * M::sin(rho) * p / rho);
-    const double y = store(5 * M::cos(rho) * q / rho);
+    const SinCos ofRho = M::sinCos(rho);
+    const double x = store(5 * ofRho.sin * p / rho);
+    const double y = store(5 * ofRho.cos * q / rho);
     const double z = store(ld{x} + ld{y} + 0.01L);
     for (int k = 1; k <= 3; ++k) {
       it.X[k] = x;
