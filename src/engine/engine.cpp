@@ -125,10 +125,12 @@ std::int32_t computeRow(PixelInput& in, const typename Algorithm::Terms& terms, 
                         std::int32_t width, ArithmeticError& error) {
   in.row = r;
   in.v = in.row / in.height - 0.5L;
-  // What the pixels side by side leave: the row's end, an odd pixel, or a group
-  // with an error, computed here one pixel at a time.
-  for (std::int32_t c = computeSideBySide<M, Algorithm>(in, terms, it, columns, out, r, width);
-       c < width; ++c) {
+  // What the pixels side by side leave, if any (the row's end, an odd pixel, or a
+  // group with an error), is computed here one pixel at a time.
+  std::int32_t first = 0;
+  if constexpr (lanesOf<Algorithm>() > 1)
+    first = computeSideBySide<M, Algorithm>(in, terms, it, columns, out, r, width);
+  for (std::int32_t c = first; c < width; ++c) {
     in.column = c;
     in.u = columns.u[c];
     const Rgb rgb = Algorithm::pixel(in, terms, it);
@@ -139,7 +141,9 @@ std::int32_t computeRow(PixelInput& in, const typename Algorithm::Terms& terms, 
       error = pending;
       return c;
     }
-    writeCell(out, cell, rgb);
+    out.red[cell] = clampCell(rgb.red);
+    out.green[cell] = clampCell(rgb.green);
+    out.blue[cell] = clampCell(rgb.blue);
   }
   return -1;
 }
