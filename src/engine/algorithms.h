@@ -538,17 +538,18 @@ struct Algorithm5 : WithoutFrameTerms {
 // The family of algorithms 6, 10, 13, 14 and 16 (and 8): the sine or cosine of a
 // guarded quotient of x^2 - y^2, and of a multiple of x * y, shifted by phase terms.
 template <class M>
-struct Algorithm6 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, sq(3 * in.u), sq(3 * in.v));
-    iterate(
+struct Algorithm6 : WithoutFrameTerms, SideBySide<Algorithm6<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], sq(3 * in[l].u), sq(3 * in[l].v)); });
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
-          return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.02L) + in.A);
+        [&](int, ld, ld x, ld y, ld) {
+          return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.02L) + in[0].A);
         },
-        [&](ld, ld x, ld y, ld) { return M::sin(5 * x * y / (sq(x * x + y * y) + 0.02L)); },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) { return M::sin(5 * x * y / (sq(x * x + y * y) + 0.02L)); },
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -567,16 +568,17 @@ struct Algorithm7 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm8 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    const ld sinA = in.sinA, cosA = in.cosA;
-    iterateSharing(
-        it, [](ld, ld x, ld y, ld) { return M::sqrt(x * x + y * y + 0.01L); },
-        [&](ld, ld x, ld y, ld radius) { return M::sin((x * x - y * y) / radius - sinA); },
-        [&](ld, ld x, ld y, ld radius) { return M::cos(cosA + 3 * x * y / radius); },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return rising<GaussColor<M>>(it, in.L);
+struct Algorithm8 : WithoutFrameTerms, SideBySide<Algorithm8<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 3 * in[l].u, 3 * in[l].v); });
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
+    iterateSharingLanes<N>(
+        it, [](int, ld, ld x, ld y, ld) { return M::sqrt(x * x + y * y + 0.01L); },
+        [&](int, ld, ld x, ld y, ld radius) { return M::sin((x * x - y * y) / radius - sinA); },
+        [&](int, ld, ld x, ld y, ld radius) { return M::cos(cosA + 3 * x * y / radius); },
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    risingLanes<GaussColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -609,17 +611,18 @@ struct Algorithm9 {
 };
 
 template <class M>
-struct Algorithm10 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, sq(3 * in.u), sq(3 * in.v));
-    iterate(
+struct Algorithm10 : WithoutFrameTerms, SideBySide<Algorithm10<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], sq(3 * in[l].u), sq(3 * in[l].v)); });
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
-          return M::sin((x * x - y * y) / (M::sqrt(x * x + y * y) + 0.1L) + in.A);
+        [&](int, ld, ld x, ld y, ld) {
+          return M::sin((x * x - y * y) / (M::sqrt(x * x + y * y) + 0.1L) + in[0].A);
         },
-        [&](ld, ld x, ld y, ld) { return M::sin(5 * x * y / (sq(x * x + y * y) + 0.1L)); },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) { return M::sin(5 * x * y / (sq(x * x + y * y) + 0.1L)); },
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -671,35 +674,39 @@ struct Algorithm12 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm13 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    const ld sinHalfA = in.sinHalfA, cosHalfB = in.cosHalfB;
-    iterate(
+struct Algorithm13 : WithoutFrameTerms, SideBySide<Algorithm13<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 3 * in[l].u, 3 * in[l].v); });
+    const ld sinHalfA = in[0].sinHalfA, cosHalfB = in[0].cosHalfB;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
+        [&](int, ld, ld x, ld y, ld) {
           return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.01L) - sinHalfA);
         },
-        [&](ld, ld x, ld y, ld) {
+        [&](int, ld, ld x, ld y, ld) {
           return M::cos(-2 * x * y / (sq(x * x + y * y) + 0.01L) - cosHalfB);
         },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
 template <class M>
-struct Algorithm14 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    iterate(
+struct Algorithm14 : WithoutFrameTerms, SideBySide<Algorithm14<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 3 * in[l].u, 3 * in[l].v); });
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
-          return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.1L) + in.A);
+        [&](int, ld, ld x, ld y, ld) {
+          return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.1L) + in[0].A);
         },
-        [&](ld, ld x, ld y, ld) { return M::cos(4 * x * y / (sq(x * x + y * y) + 0.1L) - in.A); },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) {
+          return M::cos(4 * x * y / (sq(x * x + y * y) + 0.1L) - in[0].A);
+        },
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -732,17 +739,18 @@ struct Algorithm15 : SideBySide<Algorithm15<M>> {
 };
 
 template <class M>
-struct Algorithm16 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    iterate(
+struct Algorithm16 : WithoutFrameTerms, SideBySide<Algorithm16<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 3 * in[l].u, 3 * in[l].v); });
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
-          return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.05L) + in.A);
+        [&](int, ld, ld x, ld y, ld) {
+          return M::sin((x * x - y * y) / (sq(x * x + y * y) + 0.05L) + in[0].A);
         },
-        [&](ld, ld x, ld y, ld) { return M::sin(4 * x * y / (sq(x * x + y * y) + 0.05L)); },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) { return M::sin(4 * x * y / (sq(x * x + y * y) + 0.05L)); },
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -752,20 +760,23 @@ struct Algorithm16 : WithoutFrameTerms {
 inline constexpr ld kPi = 3.14159265358979323846L;
 
 template <class M>
-struct Algorithm17 : WithoutFrameTerms {
+struct Algorithm17 : WithoutFrameTerms, SideBySide<Algorithm17<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    it.Z[0] = store(startRadius<M>(it));
-    const ld sinA = in.sinA;
-    iterate(
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) {
+      start(it[l], 3 * in[l].u, 3 * in[l].v);
+      it[l].Z[0] = store(startRadius<M>(it[l]));
+    });
+    const ld sinA = in[0].sinA;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld z) {
+        [&](int, ld, ld x, ld y, ld z) {
           return M::sin(sinA + (x * x - y * y) / (sq(y * y + z * z) + 0.1L));
         },
-        [&](ld, ld x, ld y, ld z) { return -M::sin(3 * x * y / (sq(x * x + z * z) + 0.1L)); },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld z) { return -M::sin(3 * x * y / (sq(x * x + z * z) + 0.1L)); },
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -789,38 +800,44 @@ struct Algorithm18 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm19 : WithoutFrameTerms {
+struct Algorithm19 : WithoutFrameTerms, SideBySide<Algorithm19<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    it.Z[0] = store(startRadiusSquaredSquared(it));
-    const ld sinA = in.sinA;
-    iterate(
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) {
+      start(it[l], 3 * in[l].u, 3 * in[l].v);
+      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
+    });
+    const ld sinA = in[0].sinA;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
+        [&](int, ld, ld x, ld y, ld) {
           return M::cos(sinA + (x * x - y * y) / (sq(x * x + y * y) + 0.1L));
         },
-        [&](ld, ld x, ld y, ld) { return M::sin(x * y / (sq(x * x + y * y) + 0.1L)); },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) { return M::sin(x * y / (sq(x * x + y * y) + 0.1L)); },
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
 template <class M>
-struct Algorithm20 : WithoutFrameTerms {
+struct Algorithm20 : WithoutFrameTerms, SideBySide<Algorithm20<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    it.Z[0] = store(startRadiusSquaredSquared(it));
-    const ld sinA = in.sinA, sinB = in.sinB;
-    iterate(
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) {
+      start(it[l], 3 * in[l].u, 3 * in[l].v);
+      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
+    });
+    const ld sinA = in[0].sinA, sinB = in[0].sinB;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
+        [&](int, ld, ld x, ld y, ld) {
           return M::cos(sinA + (sinB + x * x - y * y) / (absl(y) + 0.3L));
         },
-        [&](ld, ld x, ld y, ld) { return M::sin(x * y / (absl(x) + 0.3L)); },
-        [](ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) { return M::sin(x * y / (absl(x) + 0.3L)); },
+        [](int, ld, ld x, ld y) { return logInverseRadius<M>(0.5L, x, y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -846,16 +863,21 @@ struct Algorithm21 : WithoutFrameTerms, SideBySide<Algorithm21<M>> {
 };
 
 template <class M>
-struct Algorithm22 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 2.5L * in.u, 2.5L * in.v);
-    const ld sinA = in.sinA, cosA = in.cosA;
-    iterate(
+struct Algorithm22 : WithoutFrameTerms, SideBySide<Algorithm22<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 2.5L * in[l].u, 2.5L * in[l].v); });
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) { return 2 * M::sin(2 * y / (x * x + y * y + 0.01L)) + sinA / 2; },
-        [&](ld, ld x, ld y, ld) { return 2 * M::cos(2 * x / (x * x + y * y + 0.01L)) + cosA / 2; },
-        [](ld, ld x, ld y) { return M::ln(0.1L / sq(x * x + y * y + 0.1L)); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) {
+          return 2 * M::sin(2 * y / (x * x + y * y + 0.01L)) + sinA / 2;
+        },
+        [&](int, ld, ld x, ld y, ld) {
+          return 2 * M::cos(2 * x / (x * x + y * y + 0.01L)) + cosA / 2;
+        },
+        [](int, ld, ld x, ld y) { return M::ln(0.1L / sq(x * x + y * y + 0.1L)); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -923,33 +945,39 @@ struct Algorithm24 {
 };
 
 template <class M>
-struct Algorithm25 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3.5L * in.u, 3.5L * in.v);
-    const ld sinA = in.sinA, cosA = in.cosA;
-    iterate(
+struct Algorithm25 : WithoutFrameTerms, SideBySide<Algorithm25<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 3.5L * in[l].u, 3.5L * in[l].v); });
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
+        [&](int, ld, ld x, ld y, ld) {
           return M::sin((x * x - y * y) / sq(x * x + y * y + 0.1L) + sinA);
         },
-        [&](ld, ld x, ld y, ld) { return M::sin(3 * x * y / sq(x * x + y * y + 0.1L) + cosA); },
-        [](ld, ld x, ld y) { return 5 / (x * x + y * y + 0.5L); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) {
+          return M::sin(3 * x * y / sq(x * x + y * y + 0.1L) + cosA);
+        },
+        [](int, ld, ld x, ld y) { return 5 / (x * x + y * y + 0.5L); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
 template <class M>
-struct Algorithm26 : WithoutFrameTerms {
+struct Algorithm26 : WithoutFrameTerms, SideBySide<Algorithm26<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 2.5L * in.u, 2.5L * in.v);
-    it.Z[0] = store(startRadiusSquaredSquared(it));
-    const ld sinA = in.sinA, cosA = in.cosA;
-    iterate(
-        it, [&](ld, ld x, ld y, ld) { return M::sin(x * x - y * y + sinA * cosA); },
-        [&](ld, ld x, ld y, ld) { return M::cos(3 * x * y + sinA * sinA); },
-        [](ld, ld x, ld y) { return sq(x * x + y * y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) {
+      start(it[l], 2.5L * in[l].u, 2.5L * in[l].v);
+      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
+    });
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
+    iterateLanes<N>(
+        it, [&](int, ld, ld x, ld y, ld) { return M::sin(x * x - y * y + sinA * cosA); },
+        [&](int, ld, ld x, ld y, ld) { return M::cos(3 * x * y + sinA * sinA); },
+        [](int, ld, ld x, ld y) { return sq(x * x + y * y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -1030,20 +1058,23 @@ struct Algorithm29 : SideBySide<Algorithm29<M>> {
 };
 
 template <class M>
-struct Algorithm30 : WithoutFrameTerms {
+struct Algorithm30 : WithoutFrameTerms, SideBySide<Algorithm30<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 2.5L * in.u, 2.5L * in.v);
-    it.Z[0] = store(startRadiusSquaredSquared(it));
-    const ld sinA = in.sinA;
-    iterate(
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) {
+      start(it[l], 2.5L * in[l].u, 2.5L * in[l].v);
+      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
+    });
+    const ld sinA = in[0].sinA;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
+        [&](int, ld, ld x, ld y, ld) {
           return sinA + 2 * M::sin(x * x - y * y) / (x * x + y * y + 0.1L);
         },
-        [&](ld, ld x, ld y, ld) { return sinA + M::cos(3 * x * y) / (x * x + y * y + 0.1L); },
-        [](ld, ld x, ld y) { return M::sqrt(x * x + y * y + 0.01L); });
-    return falling<SineSquareColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) { return sinA + M::cos(3 * x * y) / (x * x + y * y + 0.1L); },
+        [](int, ld, ld x, ld y) { return M::sqrt(x * x + y * y + 0.01L); });
+    fallingLanes<SineSquareColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -1080,20 +1111,23 @@ struct Algorithm31 : SideBySide<Algorithm31<M>> {
 };
 
 template <class M>
-struct Algorithm32 : WithoutFrameTerms {
+struct Algorithm32 : WithoutFrameTerms, SideBySide<Algorithm32<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    it.Z[0] = store(startRadius<M>(it));
-    const ld sinA = in.sinA, sinB = in.sinB;
-    iterate(
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) {
+      start(it[l], 3 * in[l].u, 3 * in[l].v);
+      it[l].Z[0] = store(startRadius<M>(it[l]));
+    });
+    const ld sinA = in[0].sinA, sinB = in[0].sinB;
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) {
+        [&](int, ld, ld x, ld y, ld) {
           return sinA + (sinA + 1.5L) * (x * x - y * y) / (2 * sq(M::sin(y)) + 0.1L);
         },
-        [&](ld, ld x, ld y, ld) { return (sinB + 1.5L) * x * y / (5 * sq(M::cos(x)) + 0.1L); },
-        [](ld, ld x, ld y) { return M::ln(x * x + y * y + 0.001L); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) { return (sinB + 1.5L) * x * y / (5 * sq(M::cos(x)) + 0.1L); },
+        [](int, ld, ld x, ld y) { return M::ln(x * x + y * y + 0.001L); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
