@@ -439,49 +439,71 @@ struct QuadraticWithPhaseTerms {
   static Terms prepare(const FrameInput& frame) { return termsOf(frame, frame.z0); }
   static constexpr PixelDependencies kDependencies = kReadsCarriedZ;
 
-  template <class Prepared, class NextZ>
-  static void steps(const PixelInput& in, const Prepared& prepared, Iteration& it, ld p, ld q,
-                    ld threshold, NextZ nextZ) {
-    iterateWithTerms(
-        it, prepared, [&](ld, ld z) { return termsOf(in, z); }, Folded<M>{threshold},
-        [&](ld k, ld x, ld y, const Terms& t) { return t.sinSquareA + x * x - y * y + p / k; },
-        [&](ld k, ld x, ld y, const Terms& t) { return t.sinSquareB + 2 * x * y + q / k; }, nextZ);
+  // The steps of N lanes whose pixels have p[l] and q[l].
+  template <int N, class Prepared, class NextZ>
+  static void steps(const PixelInput& frame, const Prepared& prepared, Iteration* it, const ld* p,
+                    const ld* q, ld threshold, NextZ nextZ) {
+    iterateWithTermsLanes<N>(
+        it, prepared, [&](int, ld, ld z) { return termsOf(frame, z); }, Folded<M>{threshold},
+        [&](int l, ld k, ld x, ld y, const Terms& t) {
+          return t.sinSquareA + x * x - y * y + p[l] / k;
+        },
+        [&](int l, ld k, ld x, ld y, const Terms& t) {
+          return t.sinSquareB + 2 * x * y + q[l] / k;
+        },
+        nextZ);
   }
 };
 
 template <class M>
-struct Algorithm0 : QuadraticWithPhaseTerms<M> {
-  template <class Prepared>
-  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
-    start(it, in.sinA, in.cosA);
-    QuadraticWithPhaseTerms<M>::steps(in, prepared, it, 5 * in.u, 5 * in.v, 0,
-                                      [](ld, ld x, ld y) { return x * x + y * y; });
-    return rising<GaussColor<M>>(it, in.L);
+struct Algorithm0 : QuadraticWithPhaseTerms<M>, SideBySide<Algorithm0<M>> {
+  template <int N, class Prepared>
+  static void lanes(const PixelInput* in, const Prepared& prepared, Iteration* it, Rgb* rgb) {
+    ld p[N], q[N];
+    eachLane<N>([&](int l) {
+      start(it[l], in[l].sinA, in[l].cosA);
+      p[l] = 5 * in[l].u;
+      q[l] = 5 * in[l].v;
+    });
+    QuadraticWithPhaseTerms<M>::template steps<N>(
+        in[0], prepared, it, p, q, 0, [](int, ld, ld x, ld y) { return x * x + y * y; });
+    risingLanes<GaussColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
 template <class M>
-struct Algorithm1 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    const ld sinA = in.sinA, cosA = in.cosA;
-    start(it, (cosA + sinA) / 2, (sinA - cosA) / 2);
-    const ld p = 5 * in.u, q = 5 * in.v;
-    iterate(
-        it, [&](ld k, ld x, ld y, ld) { return x * x - y * y + k * M::sin(k + p + x); },
-        [&](ld k, ld x, ld y, ld) { return 2 * x * y + k * M::sin(k + q + y); },
-        [](ld, ld x, ld y) { return M::ln(x * x + y * y + 0.01L); });
-    return falling<SineSquareColor<M>>(it, in.L);
+struct Algorithm1 : WithoutFrameTerms, SideBySide<Algorithm1<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
+    ld p[N], q[N];
+    eachLane<N>([&](int l) {
+      start(it[l], (cosA + sinA) / 2, (sinA - cosA) / 2);
+      p[l] = 5 * in[l].u;
+      q[l] = 5 * in[l].v;
+    });
+    iterateLanes<N>(
+        it, [&](int l, ld k, ld x, ld y, ld) { return x * x - y * y + k * M::sin(k + p[l] + x); },
+        [&](int l, ld k, ld x, ld y, ld) { return 2 * x * y + k * M::sin(k + q[l] + y); },
+        [](int, ld, ld x, ld y) { return M::ln(x * x + y * y + 0.01L); });
+    fallingLanes<SineSquareColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
 template <class M>
-struct Algorithm2 : QuadraticWithPhaseTerms<M> {
-  template <class Prepared>
-  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
-    start(it, 0, 0);
-    QuadraticWithPhaseTerms<M>::steps(in, prepared, it, 10 * in.u, 10 * in.v, 1,
-                                      [](ld, ld x, ld y) { return M::sin(x * x) + M::cos(y * y); });
-    return rising<GaussColor<M>>(it, in.L);
+struct Algorithm2 : QuadraticWithPhaseTerms<M>, SideBySide<Algorithm2<M>> {
+  template <int N, class Prepared>
+  static void lanes(const PixelInput* in, const Prepared& prepared, Iteration* it, Rgb* rgb) {
+    ld p[N], q[N];
+    eachLane<N>([&](int l) {
+      start(it[l], 0, 0);
+      p[l] = 10 * in[l].u;
+      q[l] = 10 * in[l].v;
+    });
+    QuadraticWithPhaseTerms<M>::template steps<N>(
+        in[0], prepared, it, p, q, 1,
+        [](int, ld, ld x, ld y) { return M::sin(x * x) + M::cos(y * y); });
+    risingLanes<GaussColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -510,28 +532,32 @@ struct Algorithm3 : WithoutFrameTerms {
 };
 
 template <class M>
-struct Algorithm4 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, in.u * (in.A + 5), in.v * (in.B + 5));
-    const ld sinA = in.sinA, cosA = in.cosA;
-    iterate(
-        it, [&](ld, ld x, ld y, ld) { return M::sin(x) + M::cos(y) + sinA + 0.295L; },
-        [&](ld, ld x, ld y, ld) { return cosA + x * y + 0.55L; },
-        [](ld, ld x, ld y) { return M::ln(absl(x + y)); });
-    return rising<GaussColor<M>>(it, in.L);
+struct Algorithm4 : WithoutFrameTerms, SideBySide<Algorithm4<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], in[l].u * (in[l].A + 5), in[l].v * (in[l].B + 5)); });
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
+    iterateLanes<N>(
+        it, [&](int, ld, ld x, ld y, ld) { return M::sin(x) + M::cos(y) + sinA + 0.295L; },
+        [&](int, ld, ld x, ld y, ld) { return cosA + x * y + 0.55L; },
+        [](int, ld, ld x, ld y) { return M::ln(absl(x + y)); });
+    risingLanes<GaussColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
 template <class M>
-struct Algorithm5 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 3 * in.u, 3 * in.v);
-    iterate(
+struct Algorithm5 : WithoutFrameTerms, SideBySide<Algorithm5<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 3 * in[l].u, 3 * in[l].v); });
+    iterateLanes<N>(
         it,
-        [&](ld, ld x, ld y, ld) { return M::sin(x) - M::cos(y) + M::sin(3 * y + in.A) + 0.32L; },
-        [&](ld k, ld x, ld y, ld) { return M::cos(k * x + in.B) + x * y + 0.435L; },
-        [](ld, ld x, ld y) { return M::ln(x * x + y * y + 0.1L); });
-    return rising<GaussColor<M>>(it, in.L);
+        [&](int, ld, ld x, ld y, ld) {
+          return M::sin(x) - M::cos(y) + M::sin(3 * y + in[0].A) + 0.32L;
+        },
+        [&](int, ld k, ld x, ld y, ld) { return M::cos(k * x + in[0].B) + x * y + 0.435L; },
+        [](int, ld, ld x, ld y) { return M::ln(x * x + y * y + 0.1L); });
+    risingLanes<GaussColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -554,16 +580,17 @@ struct Algorithm6 : WithoutFrameTerms, SideBySide<Algorithm6<M>> {
 };
 
 template <class M>
-struct Algorithm7 : WithoutFrameTerms {
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 7 * in.u, 7 * in.v);
-    const ld sinA = in.sinA, cosB = in.cosB;
-    iterateSharing(
-        it, [](ld, ld x, ld y, ld) { return M::sin(x * y); },
-        [&](ld, ld x, ld, ld sinXY) { return M::cos(x * x) - sinXY + sinA; },
-        [&](ld, ld x, ld y, ld sinXY) { return M::sin(x + y) + sinXY - cosB; },
-        [](ld, ld x, ld y) { return M::ln(x * x + y * y); });
-    return rising<GaussColor<M>>(it, in.L);
+struct Algorithm7 : WithoutFrameTerms, SideBySide<Algorithm7<M>> {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 7 * in[l].u, 7 * in[l].v); });
+    const ld sinA = in[0].sinA, cosB = in[0].cosB;
+    iterateSharingLanes<N>(
+        it, [](int, ld, ld x, ld y, ld) { return M::sin(x * y); },
+        [&](int, ld, ld x, ld, ld sinXY) { return M::cos(x * x) - sinXY + sinA; },
+        [&](int, ld, ld x, ld y, ld sinXY) { return M::sin(x + y) + sinXY - cosB; },
+        [](int, ld, ld x, ld y) { return M::ln(x * x + y * y); });
+    risingLanes<GaussColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -912,7 +939,7 @@ struct Algorithm23 {
 };
 
 template <class M>
-struct Algorithm24 {
+struct Algorithm24 : SideBySide<Algorithm24<M>> {
   // sqrt k of steps 1 to 3.
   struct Terms {
     ld rootOfStep[4] = {};
@@ -927,20 +954,20 @@ struct Algorithm24 {
   static Terms prepare(const FrameInput& frame) { return termsOf(frame); }
   static constexpr PixelDependencies kDependencies{};
 
-  template <class Prepared>
-  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
-    const Terms roots = frameTerms(prepared, in, termsOf);
-    start(it, 2.5L * in.u, 2.5L * in.v);
-    const ld sinA = in.sinA, cosA = in.cosA;
-    iterate(
-        it, [&](ld, ld x, ld y, ld) { return M::sin(x * x - y * y) + sinA / 2; },
-        [&](ld, ld x, ld y, ld) { return M::sin(3 * x * y) + cosA / 2; },
-        [&](ld k, ld x, ld y) {
+  template <int N, class Prepared>
+  static void lanes(const PixelInput* in, const Prepared& prepared, Iteration* it, Rgb* rgb) {
+    const Terms roots = frameTerms(prepared, in[0], termsOf);
+    eachLane<N>([&](int l) { start(it[l], 2.5L * in[l].u, 2.5L * in[l].v); });
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
+    iterateLanes<N>(
+        it, [&](int, ld, ld x, ld y, ld) { return M::sin(x * x - y * y) + sinA / 2; },
+        [&](int, ld, ld x, ld y, ld) { return M::sin(3 * x * y) + cosA / 2; },
+        [&](int, ld k, ld x, ld y) {
           // Z[k] is stored twice: the sum's square first, then the exponential of it.
           const ld first = store(sq(absl(x) + absl(y)));
           return M::exp(-first / roots.rootOfStep[int(k)]);
         });
-    return falling<AbsSineColor<M>>(it, in.L);
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
