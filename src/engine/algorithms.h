@@ -910,7 +910,7 @@ struct Algorithm22 : WithoutFrameTerms, SideBySide<Algorithm22<M>> {
 
 // Its frame terms are step 1's terms of z, which read Z[0] alone.
 template <class M>
-struct Algorithm23 {
+struct Algorithm23 : SideBySide<Algorithm23<M>> {
   // sin(k z) and cos(k z) of the previous step's z.
   struct Terms {
     ld sinKZ = 0;
@@ -925,16 +925,16 @@ struct Algorithm23 {
   static Terms prepare(const FrameInput& frame) { return termsOf(1, frame.z0); }
   static constexpr PixelDependencies kDependencies = kReadsCarriedZ;
 
-  template <class Prepared>
-  static Rgb pixel(const PixelInput& in, const Prepared& prepared, Iteration& it) {
-    start(it, 3.5L * in.u, 3.5L * in.v);
-    const ld sinA = in.sinA, sinB = in.sinB;
-    iterateWithTerms(
-        it, prepared, [](ld k, ld z) { return termsOf(k, z); }, Folded<M>{0},
-        [&](ld, ld x, ld y, const Terms& t) { return sinA * t.sinKZ + x * x - y * y; },
-        [&](ld, ld x, ld y, const Terms& t) { return sinB * t.cosKZ + 0.5L * x * y; },
-        [](ld, ld x, ld y) { return M::ln(0.1L / (x * x + y * y + 0.1L)); });
-    return falling<AbsSineColor<M>>(it, in.L);
+  template <int N, class Prepared>
+  static void lanes(const PixelInput* in, const Prepared& prepared, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) { start(it[l], 3.5L * in[l].u, 3.5L * in[l].v); });
+    const ld sinA = in[0].sinA, sinB = in[0].sinB;
+    iterateWithTermsLanes<N>(
+        it, prepared, [](int, ld k, ld z) { return termsOf(k, z); }, Folded<M>{0},
+        [&](int, ld, ld x, ld y, const Terms& t) { return sinA * t.sinKZ + x * x - y * y; },
+        [&](int, ld, ld x, ld y, const Terms& t) { return sinB * t.cosKZ + 0.5L * x * y; },
+        [](int, ld, ld x, ld y) { return M::ln(0.1L / (x * x + y * y + 0.1L)); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -1009,24 +1009,31 @@ struct Algorithm26 : WithoutFrameTerms, SideBySide<Algorithm26<M>> {
 };
 
 template <class M>
-struct Algorithm27 : WithoutFrameTerms {
+struct Algorithm27 : WithoutFrameTerms, SideBySide<Algorithm27<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
-    start(it, 2.5L * in.u, 2.5L * in.v);
-    it.Z[0] = store(startRadiusSquaredSquared(it));
-    const ld sinA = in.sinA, cosA = in.cosA;
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
+    eachLane<N>([&](int l) {
+      start(it[l], 2.5L * in[l].u, 2.5L * in[l].v);
+      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
+    });
+    const ld sinA = in[0].sinA, cosA = in[0].cosA;
     struct Shared {
       SinCos ofX, ofY;
     };
-    iterateSharing(
+    iterateSharingLanes<N>(
         it,
-        [](ld, ld x, ld y, ld) {
+        [](int, ld, ld x, ld y, ld) {
           return Shared{M::sinCos(x), M::sinCos(y)};
         },
-        [&](ld, ld, ld, const Shared& t) { return sq(t.ofX.sin - t.ofY.sin * t.ofY.cos + sinA); },
-        [&](ld, ld, ld, const Shared& t) { return sq(t.ofX.cos * t.ofX.sin + t.ofY.sin + cosA); },
-        [](ld, ld x, ld y) { return M::sqrt(x * x + y * y); });
-    return falling<AbsSineColor<M>>(it, in.L);
+        [&](int, ld, ld, ld, const Shared& t) {
+          return sq(t.ofX.sin - t.ofY.sin * t.ofY.cos + sinA);
+        },
+        [&](int, ld, ld, ld, const Shared& t) {
+          return sq(t.ofX.cos * t.ofX.sin + t.ofY.sin + cosA);
+        },
+        [](int, ld, ld x, ld y) { return M::sqrt(x * x + y * y); });
+    fallingLanes<AbsSineColor<M>, N>(it, in[0].L, rgb);
   }
 };
 
@@ -1159,26 +1166,37 @@ struct Algorithm32 : WithoutFrameTerms, SideBySide<Algorithm32<M>> {
 };
 
 template <class M>
-struct Algorithm33 : WithoutFrameTerms {
+struct Algorithm33 : WithoutFrameTerms, SideBySide<Algorithm33<M>> {
   // Neither the phases nor X[0] and Y[0].
   static constexpr PixelDependencies kDependencies{false, false, false, false, true};
-  static Rgb pixel(const PixelInput& in, const Terms&, Iteration& it) {
+  template <int N>
+  static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
     // A still picture: every step stores the same values, read from nothing but
     // the pixel's position.
-    const ld p = 5 * in.u, q = 5 * in.v;
-    const ld rho = 5 * M::sqrt(p * p + q * q + 0.0001L);
-    const SinCos ofRho = M::sinCos(rho);
-    const double x = store(5 * ofRho.sin * p / rho);
-    const double y = store(5 * ofRho.cos * q / rho);
-    const double z = store(ld{x} + ld{y} + 0.01L);
-    for (int k = 1; k <= 3; ++k) {
-      it.X[k] = x;
-      it.Y[k] = y;
-      it.Z[k] = z;
-    }
+    ld p[N], q[N], rho[N];
+    eachLane<N>([&](int l) {
+      p[l] = 5 * in[l].u;
+      q[l] = 5 * in[l].v;
+      rho[l] = 5 * M::sqrt(p[l] * p[l] + q[l] * q[l] + 0.0001L);
+    });
+    SinCos ofRho[N];
+    eachLane<N>([&](int l) { ofRho[l] = M::sinCos(rho[l]); });
+    double z[N];
+    eachLane<N>([&](int l) {
+      const double x = store(5 * ofRho[l].sin * p[l] / rho[l]);
+      const double y = store(5 * ofRho[l].cos * q[l] / rho[l]);
+      z[l] = store(ld{x} + ld{y} + 0.01L);
+      for (int k = 1; k <= 3; ++k) {
+        it[l].X[k] = x;
+        it[l].Y[k] = y;
+        it[l].Z[k] = z[l];
+      }
+    });
     // Z[1], Z[2] and Z[3] are one value: one colour for all three planes.
-    const std::int32_t grey = AbsSineColor<M>(z, in.L);
-    return Rgb{grey, grey, grey};
+    eachLane<N>([&](int l) {
+      const std::int32_t grey = AbsSineColor<M>(z[l], in[0].L);
+      rgb[l] = Rgb{grey, grey, grey};
+    });
   }
 };
 
