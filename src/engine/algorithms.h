@@ -275,6 +275,27 @@ struct SideBySide {
   }
 };
 
+// A formula of Z in two parts, inner(l, k, x, y) and outer(l, k, inner): side by
+// side every lane's inner part comes first, so that the lanes' sines and cosines
+// stand together before their logarithms.
+template <class Inner, class Outer>
+struct ZInTwoParts {
+  Inner inner;
+  Outer outer;
+};
+
+// Z[k] = nextZ(l, k, X[k], Y[k]) of every lane, from the stored X[k] and Y[k].
+template <int N, class NextZ>
+void storeZ(Iteration* it, int k, NextZ& nextZ) {
+  eachLane<N>([&](int l) { it[l].Z[k] = store(nextZ(l, ld(k), ld{it[l].X[k]}, ld{it[l].Y[k]})); });
+}
+template <int N, class Inner, class Outer>
+void storeZ(Iteration* it, int k, ZInTwoParts<Inner, Outer>& nextZ) {
+  ld inner[N];
+  eachLane<N>([&](int l) { inner[l] = nextZ.inner(l, ld(k), ld{it[l].X[k]}, ld{it[l].Y[k]}); });
+  eachLane<N>([&](int l) { it[l].Z[k] = store(nextZ.outer(l, ld(k), inner[l])); });
+}
+
 // As iterate, for N lanes: nextX, nextY and nextZ take the lane first.
 template <int N, class NextX, class NextY, class NextZ>
 void iterateLanes(Iteration* it, NextX nextX, NextY nextY, NextZ nextZ) {
@@ -288,7 +309,7 @@ void iterateLanes(Iteration* it, NextX nextX, NextY nextY, NextZ nextZ) {
     });
     eachLane<N>([&](int l) { it[l].X[k] = store(nextX(l, kk, x[l], y[l], z[l])); });
     eachLane<N>([&](int l) { it[l].Y[k] = store(nextY(l, kk, x[l], y[l], z[l])); });
-    eachLane<N>([&](int l) { it[l].Z[k] = store(nextZ(l, kk, ld{it[l].X[k]}, ld{it[l].Y[k]})); });
+    storeZ<N>(it, k, nextZ);
   }
 }
 
@@ -307,7 +328,7 @@ void iterateSharingLanes(Iteration* it, Shared shared, NextX nextX, NextY nextY,
     eachLane<N>([&](int l) { terms[l] = shared(l, kk, x[l], y[l], z[l]); });
     eachLane<N>([&](int l) { it[l].X[k] = store(nextX(l, kk, x[l], y[l], terms[l])); });
     eachLane<N>([&](int l) { it[l].Y[k] = store(nextY(l, kk, x[l], y[l], terms[l])); });
-    eachLane<N>([&](int l) { it[l].Z[k] = store(nextZ(l, kk, ld{it[l].X[k]}, ld{it[l].Y[k]})); });
+    storeZ<N>(it, k, nextZ);
   }
 }
 
@@ -415,7 +436,7 @@ void iterateWithTermsLanes(Iteration* it, const Prepared& prepared, TermsOf term
     });
     eachLane<N>([&](int l) { it[l].X[k] = finish(store(nextX(l, kk, x[l], y[l], *terms[l]))); });
     eachLane<N>([&](int l) { it[l].Y[k] = finish(store(nextY(l, kk, x[l], y[l], *terms[l]))); });
-    eachLane<N>([&](int l) { it[l].Z[k] = store(nextZ(l, kk, ld{it[l].X[k]}, ld{it[l].Y[k]})); });
+    storeZ<N>(it, k, nextZ);
   }
 }
 
@@ -760,7 +781,8 @@ struct Algorithm15 : SideBySide<Algorithm15<M>> {
         it, prepared, [&](int l, ld k, ld z) { return termsOf(in[l], k, z); }, Unfolded{},
         [](int, ld, ld x, ld y, const Terms& t) { return t.sinAZ + x * x - y * y; },
         [](int, ld, ld x, ld y, const Terms& t) { return t.cosBZ + 2 * y * x; },
-        [](int, ld, ld x, ld y) { return M::ln(sq(M::sin(x) + M::cos(y))); });
+        ZInTwoParts{[](int, ld, ld x, ld y) { return M::sin(x) + M::cos(y); },
+                    [](int, ld, ld sum) { return M::ln(sq(sum)); }});
     risingLanes<GaussColor<M>, N>(it, in[0].L, rgb);
   }
 };
