@@ -17,7 +17,10 @@
 //   kDependencies what its pixels read besides their place, and which iteration
 //                 slots they write (PixelDependencies);
 // and its number is its place in AlgorithmTable, the one table that ComputeFrame
-// and the tests run.
+// and the tests run. An algorithm whose pixels run faster in pairs derives from
+// SideBySide and writes `lanes<N>` (N pixels side by side) instead of `pixel`,
+// which SideBySide gives it as `lanes<1>`; which algorithms do is measured, not
+// assumed (see "Pixels side by side").
 //
 // How threads share a frame. ComputeFrame hands a frame's rows to several
 // threads, each starting from the iteration values the frame started with, and
@@ -26,7 +29,8 @@
 // with: its own start and steps; Z[0] as the frame started with it (carried in
 // from the previous frame), unless the pixel has written Z[0] itself first; and
 // the frame's inputs and terms, computed before any pixel. A pixel never reads
-// what an earlier pixel left in the iteration arrays.
+// what an earlier pixel left in the iteration arrays. The same rule lets a row's
+// pixels be computed side by side, each lane from the values the row started with.
 //
 // What prepare may do. It runs once per frame before any pixel and sees only
 // the frame's inputs (FrameInput). It computes terms that every pixel of the
@@ -283,6 +287,8 @@ struct ZInTwoParts {
   Inner inner;
   Outer outer;
 };
+template <class Inner, class Outer>
+ZInTwoParts(Inner, Outer) -> ZInTwoParts<Inner, Outer>;
 
 // Z[k] = nextZ(l, k, X[k], Y[k]) of every lane, from the stored X[k] and Y[k].
 template <int N, class NextZ>
