@@ -41,17 +41,26 @@ struct CountingMath : Base {
 
   static long double sin(long double x) { return note(MathFunction::Sin, x, Base::sin); }
   static long double cos(long double x) { return note(MathFunction::Cos, x, Base::cos); }
+  // Counted as the sin and the cos it stands for.
+  static SinCos sinCos(long double x) {
+    noteOnly(MathFunction::Sin, x);
+    noteOnly(MathFunction::Cos, x);
+    return Base::sinCos(x);
+  }
   static long double ln(long double x) { return note(MathFunction::Ln, x, Base::ln); }
   static long double sqrt(long double x) { return note(MathFunction::Sqrt, x, Base::sqrt); }
   static long double exp(long double x) { return note(MathFunction::Exp, x, Base::exp); }
 
  private:
-  static long double note(MathFunction function, long double x,
-                          long double (*compute)(long double)) {
+  static void noteOnly(MathFunction function, long double x) {
     if (log) {
       ++log->counts[static_cast<std::size_t>(function)];
       if (log->calls) log->calls->push_back(MathCall{function, x});
     }
+  }
+  static long double note(MathFunction function, long double x,
+                          long double (*compute)(long double)) {
+    noteOnly(function, x);
     return compute(x);
   }
 };

@@ -60,6 +60,60 @@ struct FrameColumns {
   }
 };
 
+// How many pixels of a row the algorithm computes side by side (SideBySide).
+template <class Algorithm>
+constexpr int lanesOf() {
+  if constexpr (requires { Algorithm::kLanes; })
+    return Algorithm::kLanes;
+  else
+    return 1;
+}
+
+// Writes a computed pixel's clamped values into its cells.
+void writeCell(ColorPlanes& out, std::size_t cell, const Rgb& rgb) {
+  out.red[cell] = clampCell(rgb.red);
+  out.green[cell] = clampCell(rgb.green);
+  out.blue[cell] = clampCell(rgb.blue);
+}
+
+// Computes columns c, c + 1, ... of the row side by side, as many at a time as
+// the algorithm computes together, while they come out without an error, and
+// returns the first column not computed. Each lane starts from `it`: a pixel
+// reads only what it writes itself or what the frame started with, so each comes
+// out as in raster order, and `it` is left as the last one left it. A group
+// that raises an error flag writes nothing: the flags do not say which of its
+// pixels raised it, so they are cleared and the group is left to be computed
+// again one pixel at a time.
+template <class M, class Algorithm>
+std::int32_t computeSideBySide(PixelInput& in, const typename Algorithm::Terms& terms,
+                               Iteration& it, const FrameColumns& columns, ColorPlanes& out,
+                               std::int32_t r, std::int32_t width) {
+  constexpr int kLanes = lanesOf<Algorithm>();
+  std::int32_t c = 0;
+  if constexpr (kLanes > 1) {
+    PixelInput lane[kLanes];
+    for (PixelInput& pixel : lane) pixel = in;
+    for (; c + kLanes <= width; c += kLanes) {
+      Iteration lanes[kLanes];
+      Rgb rgb[kLanes];
+      for (int l = 0; l < kLanes; ++l) {
+        lane[l].column = c + l;
+        lane[l].u = columns.u[c + l];
+        lanes[l] = it;
+      }
+      Algorithm::template lanes<kLanes>(lane, terms, lanes, rgb);
+      settle(lanes, rgb);
+      if (M::pendingError() != ArithmeticError::None) {
+        M::clearErrors();
+        break;
+      }
+      for (int l = 0; l < kLanes; ++l) writeCell(out, ColorPlanes::index(r, c + l), rgb[l]);
+      it = lanes[kLanes - 1];
+    }
+  }
+  return c;
+}
+
 // Computes row r of the frame into `out` with the algorithm's frame terms
 // `terms`. On an arithmetic error the failing cell is set to 0, `error` says
 // which, and the failing column is returned; otherwise -1. The error flags are
@@ -71,7 +125,12 @@ std::int32_t computeRow(PixelInput& in, const typename Algorithm::Terms& terms, 
                         std::int32_t width, ArithmeticError& error) {
   in.row = r;
   in.v = in.row / in.height - 0.5L;
-  for (std::int32_t c = 0; c < width; ++c) {
+  // What the pixels side by side leave, if any (the row's end, an odd pixel, or a
+  // group with an error), is computed here one pixel at a time.
+  std::int32_t first = 0;
+  if constexpr (lanesOf<Algorithm>() > 1)
+    first = computeSideBySide<M, Algorithm>(in, terms, it, columns, out, r, width);
+  for (std::int32_t c = first; c < width; ++c) {
     in.column = c;
     in.u = columns.u[c];
     const Rgb rgb = Algorithm::pixel(in, terms, it);

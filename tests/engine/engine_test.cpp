@@ -254,6 +254,31 @@ TEST_P(EngineFrame, Algorithm7WithBothStepValuesZeroFails) {
   EXPECT_EQ(outcome.column, 10);
 }
 
+// Algorithm 15 computes its pixels in pairs. At A = asin(1 - pi/2) and B = 2^63
+// the centre column of row 0 has X[1] = -pi/2 and Y[1] = 0, so Z[1] = ln 0: the
+// failing pixel is the first of its pair in a frame 4 wide, the second in one 6 wide.
+TEST_P(EngineFrame, PixelFailingInEitherLaneOfAPair) {
+  for (const int width : {4, 6}) {
+    const int column = width / 2;
+    auto fractals = stillEngine(15, width, 3, std::asin(1 - 3.14159265358979323846L / 2),
+                                9223372036854775808.0L);
+    for (auto* plane : {fractals->planes.red, fractals->planes.green, fractals->planes.blue})
+      std::fill(plane, plane + ColorPlanes::kCells, 300);
+
+    const FrameOutcome outcome = compute(*fractals);
+    EXPECT_EQ(outcome.error, ArithmeticError::DivisionByZero) << width;
+    EXPECT_EQ(outcome.row, 0);
+    EXPECT_EQ(outcome.column, column);
+    for (int c = 0; c < column; ++c) EXPECT_LE(cellAt(*fractals, 0, c).red, 255) << width;
+    EXPECT_EQ(cellAt(*fractals, 0, column), (Cell{0, 0, 0}));
+    EXPECT_EQ(cellAt(*fractals, 0, column + 1), (Cell{300, 300, 300})) << width;
+    // The iteration values are the failing pixel's, not its pair's.
+    EXPECT_EQ(fractals->state.IterX[0], 0.0);
+    EXPECT_EQ(fractals->state.IterY[0], -1.0);
+    EXPECT_EQ(fractals->state.IterZ[1], -INFINITY);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, EngineFrame,
                          ::testing::Values(MathBackend::Native, MathBackend::Portable),
                          [](const auto& backend) {

@@ -37,6 +37,9 @@ TYPED_TEST(ExtendedMath, FunctionsAgreeWithTheLibraryWithinAFewUlps) {
     const double shown = static_cast<double>(x);
     EXPECT_TRUE(closeTo(M::sin(x), std::sin(x), 8 * ulp)) << shown;
     EXPECT_TRUE(closeTo(M::cos(x), std::cos(x), 8 * ulp)) << shown;
+    const SinCos both = M::sinCos(x);
+    EXPECT_EQ(both.sin, M::sin(x)) << shown;  // bit for bit, as the frames need
+    EXPECT_EQ(both.cos, M::cos(x)) << shown;
     EXPECT_TRUE(closeTo(M::exp(x) / std::exp(x), 1.0L, 8 * ulp)) << shown;
     const long double ax = std::fabs(x);
     EXPECT_TRUE(closeTo(M::ln(ax), std::log(ax), 8 * ulp * (1 + std::fabs(std::log(ax))))) << shown;
@@ -53,6 +56,8 @@ TYPED_TEST(ExtendedMath, SineAndCosineAnswerZeroFrom2To63) {
   for (long double x : {kTwo63, -kTwo63, 1e30L, -1e300L}) {
     EXPECT_EQ(M::sin(x), 0.0L) << x;
     EXPECT_EQ(M::cos(x), 0.0L) << x;
+    EXPECT_EQ(M::sinCos(x).sin, 0.0L) << x;
+    EXPECT_EQ(M::sinCos(x).cos, 0.0L) << x;
   }
   const long double below = kTwo63 - 1024;  // the largest extended value under 2^63
   EXPECT_NE(M::sin(below), 0.0L);
