@@ -237,6 +237,12 @@ inline ld startRadiusSquaredSquared(const Iteration& it) {
   const ld x = it.X[0], y = it.Y[0];
   return sq(x * x + y * y);
 }
+
+// The start at (x0, y0), with Z[0] its stored (X[0]^2 + Y[0]^2)^2.
+inline void startWithZ0FromRadius(Iteration& it, ld x0, ld y0) {
+  start(it, x0, y0);
+  it.Z[0] = store(startRadiusSquaredSquared(it));
+}
 template <class M>
 ld startRadius(const Iteration& it) {
   const ld x = it.X[0], y = it.Y[0];
@@ -859,10 +865,7 @@ struct Algorithm19 : WithoutFrameTerms, SideBySide<Algorithm19<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
   template <int N>
   static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
-    eachLane<N>([&](int l) {
-      start(it[l], 3 * in[l].u, 3 * in[l].v);
-      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
-    });
+    eachLane<N>([&](int l) { startWithZ0FromRadius(it[l], 3 * in[l].u, 3 * in[l].v); });
     const ld sinA = in[0].sinA;
     iterateLanes<N>(
         it,
@@ -880,10 +883,7 @@ struct Algorithm20 : WithoutFrameTerms, SideBySide<Algorithm20<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
   template <int N>
   static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
-    eachLane<N>([&](int l) {
-      start(it[l], 3 * in[l].u, 3 * in[l].v);
-      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
-    });
+    eachLane<N>([&](int l) { startWithZ0FromRadius(it[l], 3 * in[l].u, 3 * in[l].v); });
     const ld sinA = in[0].sinA, sinB = in[0].sinB;
     iterateLanes<N>(
         it,
@@ -901,10 +901,7 @@ struct Algorithm21 : WithoutFrameTerms, SideBySide<Algorithm21<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
   template <int N>
   static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
-    eachLane<N>([&](int l) {
-      start(it[l], 3 * in[l].u, 3 * in[l].v);
-      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
-    });
+    eachLane<N>([&](int l) { startWithZ0FromRadius(it[l], 3 * in[l].u, 3 * in[l].v); });
     const ld sinA = in[0].sinA;
     iterateLanes<N>(
         it,
@@ -1023,10 +1020,7 @@ struct Algorithm26 : WithoutFrameTerms, SideBySide<Algorithm26<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
   template <int N>
   static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
-    eachLane<N>([&](int l) {
-      start(it[l], 2.5L * in[l].u, 2.5L * in[l].v);
-      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
-    });
+    eachLane<N>([&](int l) { startWithZ0FromRadius(it[l], 2.5L * in[l].u, 2.5L * in[l].v); });
     const ld sinA = in[0].sinA, cosA = in[0].cosA;
     iterateLanes<N>(
         it, [&](int, ld, ld x, ld y, ld) { return M::sin(x * x - y * y + sinA * cosA); },
@@ -1041,10 +1035,7 @@ struct Algorithm27 : WithoutFrameTerms, SideBySide<Algorithm27<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
   template <int N>
   static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
-    eachLane<N>([&](int l) {
-      start(it[l], 2.5L * in[l].u, 2.5L * in[l].v);
-      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
-    });
+    eachLane<N>([&](int l) { startWithZ0FromRadius(it[l], 2.5L * in[l].u, 2.5L * in[l].v); });
     const ld sinA = in[0].sinA, cosA = in[0].cosA;
     struct Shared {
       SinCos ofX, ofY;
@@ -1104,10 +1095,7 @@ struct Algorithm29 : SideBySide<Algorithm29<M>> {
   static void lanes(const PixelInput* in, const Prepared& prepared, Iteration* it, Rgb* rgb) {
     const Terms means = frameTerms(prepared, in[0], termsOf);
     const ld a = means.a, b = means.b;
-    eachLane<N>([&](int l) {
-      start(it[l], -2.5L * in[l].v, -2.5L * in[l].u);
-      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
-    });
+    eachLane<N>([&](int l) { startWithZ0FromRadius(it[l], -2.5L * in[l].v, -2.5L * in[l].u); });
     iterateLanes<N>(
         it,
         [&](int, ld, ld x, ld y, ld) {
@@ -1124,10 +1112,7 @@ struct Algorithm30 : WithoutFrameTerms, SideBySide<Algorithm30<M>> {
   static constexpr PixelDependencies kDependencies = kWritesZ0;
   template <int N>
   static void lanes(const PixelInput* in, const Terms&, Iteration* it, Rgb* rgb) {
-    eachLane<N>([&](int l) {
-      start(it[l], 2.5L * in[l].u, 2.5L * in[l].v);
-      it[l].Z[0] = store(startRadiusSquaredSquared(it[l]));
-    });
+    eachLane<N>([&](int l) { startWithZ0FromRadius(it[l], 2.5L * in[l].u, 2.5L * in[l].v); });
     const ld sinA = in[0].sinA;
     iterateLanes<N>(
         it,
